@@ -1,0 +1,63 @@
+// The host command interpreter: the device's display byte stream, one byte
+// per call.
+//
+// While idle it recognises the command bytes 0x85..0xA6 and ignores every
+// other byte. Each command is followed by a fixed number of argument bytes,
+// or by text ending in a 0 byte; inside an argument every byte is data, so
+// the interpreter keeps step with the device only by counting. There is no
+// framing, acknowledgement or time-out, and nothing is sent back.
+//
+// interpret_byte holds display_mutex for the byte's whole effect and calls
+// request_repaint() after releasing it, at most once per byte.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+// States of the interpreter; the value is the state number.
+enum InterpreterState : uint8_t {
+    ST_IDLE = 0,
+    ST_SKIP_ARG = 1,
+    ST_CLEAR_ROW = 2,
+    ST_SCREEN_SKIP = 3,
+    ST_LINE_ROW = 4,
+    ST_LINE_TEXT = 5,
+    ST_BLANKED_ROW = 6,
+    ST_BLANKED_TEXT = 7,
+    ST_TEXT_TO_ZERO = 8,
+    ST_SCREEN_TEXT = 9,
+    ST_CHAR = 10,
+    ST_CHAR_2 = 11,
+    ST_METER = 12,
+    ST_LEFT_NUMBER = 13,
+    ST_RIGHT_NUMBER = 14,
+    ST_MODE = 15,
+    ST_MODE_FORCED = 16,
+    ST_GOTO_COLUMN = 17,
+    ST_GOTO_ROW = 18,
+    ST_BUSY_COLUMN = 19,
+    ST_BUSY_ROW = 20,
+    ST_CURSOR_STYLE = 21,
+    ST_CENTRED_ROW = 22,
+    ST_CENTRED_TEXT = 23,
+    ST_SKIP_ARG_2 = 24,
+    ST_FLASH_TEXT = 25,
+    ST_SKIP_ARG_3 = 26,
+    ST_GLYPH_SLOT = 27,
+    ST_GLYPH_ROWS = 28,
+    ST_OVERRIDE_SELECT = 29,
+    ST_OVERRIDE_TEXT = 30,
+};
+
+struct HostInterpreter {
+    uint8_t cmd_state = ST_IDLE;  // current state, 0..30
+    uint8_t arg_latch = 0;        // first argument kept for later (column, row, selector)
+    uint8_t byte_count = 0;       // bytes taken inside a counted or zero-terminated argument
+    std::array<uint8_t, 24> text_buf{};  // centred text, or the four flash characters
+    uint8_t line_ended = 0;       // blank-filled row: a 0 byte has arrived
+    uint8_t busy_step = 0;        // step of the busy animation, 0..6
+};
+
+// Handles one byte from the device completely, including its drawing and
+// repaint request. Bytes must be given in arrival order, one call at a time.
+void interpret_byte(uint8_t b);

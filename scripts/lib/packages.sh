@@ -1,0 +1,22 @@
+# Debian packages of the build, the tests and the run, and the function that
+# installs those that are missing (non-interactive apt-get).
+
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libpng-dev
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 python3)
+RUN_PACKAGES=("${BUILD_PACKAGES[@]}" wine wine64 xvfb)
+TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev googletest libbenchmark-dev
+  socat xdotool x11-utils imagemagick python3-pil)
+
+ensure_packages() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if [ "${#missing[@]}" -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
