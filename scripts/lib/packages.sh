@@ -17,6 +17,6 @@ ensure_packages() {
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
   fi
 }
