@@ -3,9 +3,12 @@
 find_package(GTest REQUIRED)
 find_package(PNG REQUIRED)
 find_package(benchmark QUIET)
+include(GoogleTest)
 
 add_executable(zezodavoru-cli
   tools/zezodavoru_cli.cpp
+  tools/cli_common.cpp
+  tools/cli_font.cpp
   tools/cli_controller.cpp
   tools/cli_replay.cpp
   tools/cli_device.cpp
@@ -13,30 +16,30 @@ add_executable(zezodavoru-cli
 )
 target_link_libraries(zezodavoru-cli PRIVATE zez_core PNG::PNG)
 
-add_executable(zez-tests
-  tests/lcd_controller_test.cpp
-  tests/char_generator_test.cpp
-  tests/rasteriser_test.cpp
-  tests/cell_primitives_test.cpp
-  tests/status_line_test.cpp
-  tests/interpreter_test.cpp
-  tests/key_translation_test.cpp
-  tests/settings_test.cpp
-  tests/window_image_test.cpp
-)
-target_link_libraries(zez-tests PRIVATE zez_core GTest::gtest_main)
-include(GoogleTest)
-gtest_discover_tests(zez-tests DISCOVERY_TIMEOUT 60)
+# One test program per test source, so that each subsystem's tests build and
+# run on their own. Tests named *_threads_test.cpp also run under
+# ThreadSanitizer (label "threads").
+file(GLOB test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.cpp)
+foreach(test_source IN LISTS test_sources)
+  get_filename_component(test_name ${test_source} NAME_WE)
+  add_executable(${test_name} ${test_source})
+  target_link_libraries(${test_name} PRIVATE zez_core GTest::gtest_main)
+  if(test_name MATCHES "_threads_test$")
+    gtest_discover_tests(${test_name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
+  else()
+    gtest_discover_tests(${test_name} DISCOVERY_TIMEOUT 60)
+  endif()
+endforeach()
 
-add_executable(zez-thread-tests tests/threads_test.cpp)
-target_link_libraries(zez-thread-tests PRIVATE zez_core GTest::gtest_main)
-add_test(NAME threads COMMAND zez-thread-tests)
-set_tests_properties(threads PROPERTIES LABELS threads)
-
-add_test(NAME cli COMMAND ${CMAKE_COMMAND} -E env CLI=$<TARGET_FILE:zezodavoru-cli>
-         bash ${PROJECT_SOURCE_DIR}/tests/cli_test.sh)
+# The command-line tool against the worked examples (tests/cli/*.sh).
+file(GLOB cli_tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/cli/*.sh)
+foreach(cli_test IN LISTS cli_tests)
+  get_filename_component(cli_name ${cli_test} NAME_WE)
+  add_test(NAME cli_${cli_name} COMMAND bash ${cli_test} $<TARGET_FILE:zezodavoru-cli>)
+endforeach()
 
 if(benchmark_FOUND)
-  add_executable(zezodavoru-bench tests/bench.cpp)
-  target_link_libraries(zezodavoru-bench PRIVATE zez_core benchmark::benchmark)
+  file(GLOB bench_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/bench/*.cpp)
+  add_executable(zezodavoru-bench ${bench_sources})
+  target_link_libraries(zezodavoru-bench PRIVATE zez_core benchmark::benchmark_main)
 endif()

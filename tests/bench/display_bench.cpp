@@ -1,0 +1,2 @@
+// placeholder, replaced by the display benchmarks
+#include <benchmark/benchmark.h>
