@@ -1,16 +1,127 @@
-// placeholder, replaced by the cell primitives
+// Screen cell primitives of the 20 x 4 display.
+//
+// Every routine is a short sequence of controller operations on `display`
+// (Set DDRAM address, data writes and reads, Clear display, Display on/off
+// control); none keeps state of its own. Cell addresses are formed in 8-bit
+// arithmetic without clamping, so out-of-range columns reach neighbouring or
+// invisible display-RAM addresses exactly as the device expects. Callers hold
+// display_mutex around a whole routine.
 #include "protocol/cell_primitives.h"
-void goto_cell(uint8_t, uint8_t) {}
-void put_char_at(uint8_t, uint8_t, uint8_t) {}
-uint8_t get_char_at(uint8_t, uint8_t) { return 0; }
-int32_t get_address() { return 0; }
-void put_char(uint8_t) {}
-void put_string(const uint8_t*) {}
-void put_string(const char*) {}
-void clear_screen() {}
-void clear_row(uint8_t) {}
-void put_centered(uint8_t, const uint8_t*) {}
-void put_centered(uint8_t, const char*) {}
-void set_cursor_style(uint8_t) {}
-void scroll_up(uint8_t) {}
-void scroll_down(uint8_t) {}
+
+#include <array>
+#include <cstring>
+
+#include "app/shell_state.h"
+
+namespace {
+
+constexpr int32_t screen_columns = 20;
+
+// Display-RAM address of column 1 of rows 1..4.
+constexpr std::array<uint8_t, 4> row_start = {0x00, 0x40, 0x14, 0x54};
+
+LcdController& lcd() {
+    return *display;
+}
+
+// Row start of a 1-based row; any row other than 1..4 uses row 1.
+uint8_t row_start_of(uint8_t row) {
+    return row >= 1 && row <= 4 ? row_start[row - 1u] : row_start[0];
+}
+
+// The code put_char writes for a character, or false if it drops it.
+bool filter_char(uint8_t character, uint8_t& code) {
+    if (character == 0x5C) {
+        code = 0x03;
+        return true;
+    }
+    if ((character >= 0x08 && character <= 0x1F) || character == 0x7F || character >= 0xFE) {
+        return false;
+    }
+    code = character;
+    return true;
+}
+
+// Copies the 20 cells of one row into another, unfiltered.
+void copy_row(uint8_t from_row, uint8_t to_row) {
+    for (uint8_t column = 1; column <= screen_columns; ++column) {
+        put_char_at(get_char_at(column, from_row), column, to_row);
+    }
+}
+
+}  // namespace
+
+void goto_cell(uint8_t column, uint8_t row) {
+    const auto address = static_cast<uint8_t>(column - 1 + row_start_of(row));
+    lcd_command(lcd(), static_cast<uint8_t>(0x80 | (address & 0x7F)));
+}
+
+void put_char_at(uint8_t character, uint8_t column, uint8_t row) {
+    goto_cell(column, row);
+    lcd_write_data(lcd(), character);
+}
+
+uint8_t get_char_at(uint8_t column, uint8_t row) {
+    goto_cell(column, row);
+    return lcd_read_data(lcd());
+}
+
+int32_t get_address() {
+    return lcd_get_address(lcd());
+}
+
+void put_char(uint8_t character) {
+    uint8_t code = 0;
+    if (filter_char(character, code)) lcd_write_data(lcd(), code);
+}
+
+void put_string(const uint8_t* text) {
+    for (; *text != 0; ++text) put_char(*text);
+}
+
+void put_string(const char* text) {
+    put_string(reinterpret_cast<const uint8_t*>(text));
+}
+
+void clear_screen() {
+    lcd_command(lcd(), 0x01);
+    goto_cell(1, 1);
+}
+
+void clear_row(uint8_t row) {
+    goto_cell(1, row);
+    for (int32_t i = 0; i < screen_columns; ++i) put_char(0x20);
+    goto_cell(1, row);
+}
+
+void put_centered(uint8_t row, const uint8_t* text) {
+    clear_row(row);
+    // A text as wide as the row or wider starts at column 1; shorter ones
+    // get the odd spare cell on the right.
+    const size_t length = std::strlen(reinterpret_cast<const char*>(text));
+    const auto start =
+        static_cast<uint8_t>(length >= screen_columns ? 1 : (screen_columns - length) / 2 + 1);
+    goto_cell(start, row);
+    put_string(text);
+}
+
+void put_centered(uint8_t row, const char* text) {
+    put_centered(row, reinterpret_cast<const uint8_t*>(text));
+}
+
+void set_cursor_style(uint8_t style) {
+    static constexpr std::array<uint8_t, 4> instruction = {0x00, 0x0E, 0x0D, 0x0C};
+    if (style < instruction.size()) lcd_command(lcd(), instruction[style]);
+}
+
+void scroll_up(uint8_t rows) {
+    const uint8_t first = rows == 4 ? 1 : 2;
+    for (uint8_t r = first; r <= 3; ++r) copy_row(static_cast<uint8_t>(r + 1), r);
+    clear_row(4);
+}
+
+void scroll_down(uint8_t rows) {
+    const uint8_t top = rows == 4 ? 1 : 2;
+    for (uint8_t r = 4; r > top; --r) copy_row(static_cast<uint8_t>(r - 1), r);
+    clear_row(top);
+}
