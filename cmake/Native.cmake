@@ -12,6 +12,7 @@ add_executable(zezodavoru-cli
   tools/cli_controller.cpp
   tools/cli_replay.cpp
   tools/cli_device.cpp
+  tools/byte_stream.cpp
   tools/png_writer.cpp
 )
 target_link_libraries(zezodavoru-cli PRIVATE zez_core PNG::PNG)
