@@ -36,12 +36,23 @@ void function_set(LcdController& c, uint8_t b) {
     if (c.extended_set) c.graphic_on = (b >> 1) & 1;
 }
 
+// Moves the display shift. Only its value modulo row_stride is ever shown,
+// so once it grows very large it is folded back (keeping its residue) rather
+// than left to overflow under endless shifting in one direction.
+void shift_display(LcdController& c, int32_t delta) {
+    constexpr int32_t fold_limit = 1 << 30;
+    c.display_shift += delta;
+    if (c.display_shift > fold_limit || c.display_shift < -fold_limit) {
+        c.display_shift %= c.row_stride;
+    }
+}
+
 // Cursor or display shift (0001xxxx): S/C selects display shift or cursor
 // move, R/L the direction.
 void cursor_or_display_shift(LcdController& c, uint8_t b) {
     const bool right = (b & 0x04) != 0;
     if (b & 0x08) {
-        c.display_shift += right ? -1 : 1;
+        shift_display(c, right ? -1 : 1);
     } else if (right) {
         lcd_address_up(c);
     } else {
@@ -146,7 +157,7 @@ void lcd_advance(LcdController& c) {
     } else if (c.graphic_on) {
         c.gdram_cursor = c.gdram_cursor + 1 >= lcd_gdram_wrap ? 0 : c.gdram_cursor + 1;
     } else {
-        if (c.entry_mode & 0x01) c.display_shift += increment ? 1 : -1;
+        if (c.entry_mode & 0x01) shift_display(c, increment ? 1 : -1);
         if (increment) {
             lcd_address_up(c);
         } else {

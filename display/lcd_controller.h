@@ -38,7 +38,8 @@ struct LcdController {
     int32_t rows = 0;              // text rows: 1, 2 or 4
     uint8_t entry_mode = 0x02;     // bit 1 I/D (increment), bit 0 S (shift)
     uint8_t display_control = 0;   // bit 2 D (on), bit 1 C (underline), bit 0 B (block)
-    int32_t display_shift = 0;     // +1 moves the shown text one column left; unbounded
+    int32_t display_shift = 0;     // +1 moves the shown text one column left; folded
+                                   // modulo row_stride only beyond +-2^30
     std::array<uint8_t, 128> ddram{};  // display RAM, one character code per byte
     int32_t ddram_cursor = 0;      // display-RAM address counter, index into ddram
     int32_t row_stride = 0;        // display-RAM characters per text row (80/40/20/16)
