@@ -28,6 +28,10 @@ std::string com_port_name(uint8_t port);
 // failure after the port was opened releases it again.
 int com_open(uint8_t port);
 // Closes the port and stops the reader; returns once the reader has ended.
+// Called on the main thread (setup dialog, window destruction): while it
+// waits it must serve messages sent to the main window, since the reader may
+// be inside a repaint request that waits for the main thread's paint
+// (wait_serving_sent_messages in app/win32_helpers.h does both).
 void com_close();
 // Starts the reader thread after a successful com_open.
 bool com_start_reader();
