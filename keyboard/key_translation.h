@@ -10,6 +10,7 @@
 // counts as handled.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 // Virtual-key codes that the mapping treats specially.
@@ -31,7 +32,7 @@ struct KeyResult {
 };
 
 // upper_case_map[v] is v - 0x20 for 0x61..0x7A and v otherwise.
-extern const uint16_t upper_case_map[256];
+extern const std::array<uint16_t, 256> upper_case_map;
 // Shift with digit 0..9.
 inline constexpr char shifted_digits[] = ")!@#$%^&*(";
 
