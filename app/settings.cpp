@@ -1,6 +1,48 @@
-// placeholder, replaced by the settings record
+// The settings record as its 12-byte little-endian file image, and the path
+// of the file beside the executable.
+//
+// The codec goes through the byte image in both directions, so a short file
+// is simply overlaid on the image of the record it finds, and the reserved
+// bytes travel through unchanged.
 #include "app/settings.h"
-std::array<uint8_t, settings_file_size> settings_to_bytes(const AppSettings&) { return {}; }
-void settings_overlay_bytes(AppSettings&, const uint8_t*, size_t) {}
-void settings_set_defaults(AppSettings&) {}
-std::string settings_path_for(const std::string&) { return {}; }
+
+#include <algorithm>
+
+std::array<uint8_t, settings_file_size> settings_to_bytes(const AppSettings& s) {
+    std::array<uint8_t, settings_file_size> bytes{};
+    const auto scheme = static_cast<uint32_t>(s.color_scheme);
+    bytes[0] = s.com_port;
+    std::copy(s.reserved_a.begin(), s.reserved_a.end(), bytes.begin() + 1);
+    for (size_t i = 0; i < 4; ++i) bytes[4 + i] = static_cast<uint8_t>(scheme >> (8 * i));
+    bytes[8] = s.size_preset;
+    std::copy(s.reserved_b.begin(), s.reserved_b.end(), bytes.begin() + 9);
+    return bytes;
+}
+
+void settings_overlay_bytes(AppSettings& s, const uint8_t* bytes, size_t count) {
+    std::array<uint8_t, settings_file_size> image = settings_to_bytes(s);
+    std::copy_n(bytes, std::min(count, settings_file_size), image.begin());
+    uint32_t scheme = 0;
+    for (size_t i = 0; i < 4; ++i) scheme |= uint32_t{image[4 + i]} << (8 * i);
+    s.com_port = image[0];
+    std::copy_n(image.begin() + 1, 3, s.reserved_a.begin());
+    s.color_scheme = static_cast<int32_t>(scheme);
+    s.size_preset = image[8];
+    std::copy_n(image.begin() + 9, 3, s.reserved_b.begin());
+}
+
+void settings_set_defaults(AppSettings& s) {
+    s.com_port = 0;
+    s.color_scheme = 1;
+    s.size_preset = 1;
+}
+
+std::string settings_path_for(const std::string& executable_path) {
+    // Only the file name is looked at: a folder such as "tools.exe.d" or
+    // "v1.2" keeps its name.
+    const size_t name_start = executable_path.find_last_of("\\/:");
+    const size_t name_begin = name_start == std::string::npos ? 0 : name_start + 1;
+    const size_t dot = executable_path.rfind('.');
+    if (dot == std::string::npos || dot < name_begin) return executable_path + ".cfg";
+    return executable_path.substr(0, dot + 1) + "cfg";
+}
