@@ -15,6 +15,7 @@ std::atomic<int32_t> link_open{0};
 std::atomic<int32_t> reader_running{0};
 int32_t chord_active = 0;
 AppSettings app_settings;
+std::string settings_path;
 int32_t window_x = 50;
 int32_t window_y = 50;
 DialogState dialog_state;
@@ -35,6 +36,7 @@ void shell_state_reset() {
     reader_running = 0;
     chord_active = 0;
     app_settings = AppSettings{};
+    settings_path.clear();
     window_x = 50;
     window_y = 50;
     dialog_state = DialogState{};

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "app/settings.h"
 #include "display/lcd_controller.h"
@@ -44,6 +45,9 @@ extern std::atomic<int32_t> reader_running;
 extern int32_t chord_active;
 
 extern AppSettings app_settings;
+// The settings file beside the executable; empty while its path is unknown,
+// and then the settings are neither read nor written.
+extern std::string settings_path;
 
 // Screen position used whenever the window is resized.
 extern int32_t window_x;
