@@ -1,1 +1,130 @@
-// placeholder
+// Pieces shared by the subcommands of zezodavoru-cli: number parsing, the
+// script tokenizer (which keeps line numbers for error reports), script
+// reading, the bad-input report and the controller dump. The dump is built in
+// one string and written at once, since scripts may print it many times.
+#include "tools/cli_common.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "display/rasteriser.h"
+
+namespace {
+
+int hex_digit_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool is_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+void append_hex(std::string& out, int32_t value) {
+    static constexpr char digits[] = "0123456789abcdef";
+    out += digits[(value >> 4) & 0x0F];
+    out += digits[value & 0x0F];
+}
+
+}  // namespace
+
+bool parse_hex_byte(std::string_view token, uint8_t& value) {
+    if (token.size() > 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X')) {
+        token.remove_prefix(2);
+    }
+    if (token.empty() || token.size() > 2) return false;
+    int32_t v = 0;
+    for (char c : token) {
+        const int digit = hex_digit_value(c);
+        if (digit < 0) return false;
+        v = v * 16 + digit;
+    }
+    value = static_cast<uint8_t>(v);
+    return true;
+}
+
+bool parse_decimal(std::string_view token, uint32_t max, uint32_t& value) {
+    if (token.empty()) return false;
+    uint64_t v = 0;
+    for (char c : token) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<uint64_t>(c - '0');
+        if (v > max) return false;
+    }
+    value = static_cast<uint32_t>(v);
+    return true;
+}
+
+std::vector<ScriptToken> tokenize_script(std::string_view script) {
+    std::vector<ScriptToken> tokens;
+    int32_t line = 1;
+    size_t i = 0;
+    while (i < script.size()) {
+        const char c = script[i];
+        if (c == '\n') {
+            ++line;
+            ++i;
+        } else if (is_space(c)) {
+            ++i;
+        } else if (c == '#') {
+            while (i < script.size() && script[i] != '\n') ++i;
+        } else {
+            const size_t start = i;
+            while (i < script.size() && !is_space(script[i]) && script[i] != '#') ++i;
+            tokens.push_back({std::string(script.substr(start, i - start)), line});
+        }
+    }
+    return tokens;
+}
+
+bool read_script(const std::string& path, std::string& text) {
+    if (path.empty() || path == "-") {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        return !std::cin.bad();
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    std::ostringstream content;
+    content << file.rdbuf();
+    if (file.bad()) return false;
+    text = std::move(content).str();
+    return true;
+}
+
+int report_bad_input(const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "zezodavoru-cli: %s\n", message.c_str());
+    return 2;
+}
+
+void print_dump(LcdController& c) {
+    lcd_render(c);
+    std::string out;
+    out.reserve(static_cast<size_t>(c.dot_count + c.dot_height + 3 * c.rows * c.columns + 64));
+    out += "address ";
+    append_hex(out, lcd_get_address(c));
+    out += "\nshift ";
+    out += std::to_string(c.display_shift);
+    out += "\ncells\n";
+    for (int32_t i = 0; i < c.rows; ++i) {
+        for (int32_t j = 0; j < c.columns; ++j) {
+            if (j > 0) out += ' ';
+            append_hex(out, c.ddram[static_cast<size_t>(lcd_cell_address(c, i, j))]);
+        }
+        out += '\n';
+    }
+    out += "dots\n";
+    for (int32_t y = 0; y < c.dot_height; ++y) {
+        const uint8_t* row = c.dots.data() + static_cast<size_t>(y) * c.dot_width;
+        for (int32_t x = 0; x < c.dot_width; ++x) {
+            out += row[x] == 0 ? '.' : row[x] == 1 ? '#' : '@';
+        }
+        out += '\n';
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+}

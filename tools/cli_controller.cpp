@@ -1,3 +1,140 @@
-// placeholder, replaced by the subcommand
+// zezodavoru-cli controller [--geometry COLSxROWS] [--rom N] [SCRIPT]
+//
+// Creates a controller (20 x 4, ROM select 1 unless told otherwise; 115x64
+// gives the graphic variant) and runs a script from the file or standard
+// input against it:
+//   i HH     execute an instruction byte
+//   d HH     write a data byte
+//   r        read a data byte and print it as two hex digits
+//   tick N   run N ticks of the process-wide blink clock
+//   dump     print the controller dump
+// At the end of the script the dump is printed once more. Commands run as
+// they are read, so output printed before a bad token stands.
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "app/shell_state.h"
 #include "tools/cli.h"
-int cli_controller(const CliArgs&) { return 2; }
+#include "tools/cli_common.h"
+
+namespace {
+
+struct ControllerOptions {
+    int32_t columns = 20;
+    int32_t rows = 4;
+    uint32_t rom_select = 1;
+    std::string script_path;
+};
+
+constexpr uint32_t max_dimension = 0x7FFFFFFF;
+
+// "COLSxROWS", both decimal.
+bool parse_geometry(const std::string& text, int32_t& columns, int32_t& rows) {
+    const size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    uint32_t c = 0;
+    uint32_t r = 0;
+    if (!parse_decimal(std::string_view(text).substr(0, x), max_dimension, c) ||
+        !parse_decimal(std::string_view(text).substr(x + 1), max_dimension, r)) {
+        return false;
+    }
+    columns = static_cast<int32_t>(c);
+    rows = static_cast<int32_t>(r);
+    return true;
+}
+
+// Returns 0 and fills the options, or reports the bad option and returns 2.
+int parse_options(const CliArgs& args, ControllerOptions& options) {
+    bool have_script = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--geometry" || arg == "--rom") {
+            if (i + 1 == args.size()) return report_bad_input("option " + arg + ": missing value");
+            const std::string& value = args[++i];
+            const bool ok = arg == "--geometry"
+                                ? parse_geometry(value, options.columns, options.rows)
+                                : parse_decimal(value, 0xFFFFFFFF, options.rom_select);
+            if (!ok) return report_bad_input("option " + arg + ": malformed value '" + value + "'");
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return report_bad_input("unknown option '" + arg + "'");
+        } else if (have_script) {
+            return report_bad_input("unexpected argument '" + arg + "'");
+        } else {
+            options.script_path = arg;
+            have_script = true;
+        }
+    }
+    return 0;
+}
+
+void run_ticks(uint32_t count) {
+    // The clock repeats every 15 ticks once it has ticked, so a long run
+    // ends in the same state as a short one with the same remainder.
+    if (count > 30) count = 15 + count % 15;
+    std::lock_guard lock(display_mutex);
+    for (uint32_t n = 0; n < count; ++n) blink_tick();
+}
+
+std::string at_line(const ScriptToken& token) {
+    return "line " + std::to_string(token.line);
+}
+
+int run_script(LcdController& c, const std::vector<ScriptToken>& tokens) {
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        const ScriptToken& command = tokens[i];
+        const std::string& name = command.text;
+        if (name == "r") {
+            std::printf("%02x\n", lcd_read_data(c));
+        } else if (name == "dump") {
+            print_dump(c);
+        } else if (name == "i" || name == "d" || name == "tick") {
+            if (i + 1 == tokens.size()) {
+                return report_bad_input(at_line(command) + ": missing argument after '" + name +
+                                        "'");
+            }
+            const ScriptToken& argument = tokens[++i];
+            if (name == "tick") {
+                uint32_t count = 0;
+                if (!parse_decimal(argument.text, 0xFFFFFFFF, count)) {
+                    return report_bad_input(at_line(argument) + ": malformed tick count '" +
+                                            argument.text + "'");
+                }
+                run_ticks(count);
+                continue;
+            }
+            uint8_t byte = 0;
+            if (!parse_hex_byte(argument.text, byte)) {
+                return report_bad_input(at_line(argument) + ": malformed byte '" + argument.text +
+                                        "'");
+            }
+            if (name == "i") {
+                lcd_command(c, byte);
+            } else {
+                lcd_write_data(c, byte);
+            }
+        } else {
+            return report_bad_input(at_line(command) + ": unknown token '" + name + "'");
+        }
+    }
+    print_dump(c);
+    return 0;
+}
+
+}  // namespace
+
+int cli_controller(const CliArgs& args) {
+    ControllerOptions options;
+    if (const int status = parse_options(args, options); status != 0) return status;
+    std::string script;
+    if (!read_script(options.script_path, script)) {
+        return report_bad_input("cannot read script '" + options.script_path + "'");
+    }
+    std::unique_ptr<LcdController> c =
+        lcd_create(options.columns, options.rows, options.rom_select);
+    if (!c) {
+        std::fprintf(stderr, "zezodavoru-cli: cannot create the controller\n");
+        return 1;
+    }
+    return run_script(*c, tokenize_script(script));
+}
