@@ -19,6 +19,10 @@ target_link_libraries(zez_win PUBLIC zez_core comctl32 gdi32 user32 kernel32)
 add_executable(zezodavoru WIN32 app/winmain_win32.cpp app/zezodavoru.rc)
 target_link_libraries(zezodavoru PRIVATE zez_win)
 
+# The end-to-end tests' hand on the program's windows (tests/e2e).
+add_executable(e2e_ui_driver tests/e2e/ui_driver.cpp)
+target_link_libraries(e2e_ui_driver PRIVATE user32)
+
 # GoogleTest from Debian's source package, built with this toolchain.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
