@@ -32,8 +32,6 @@ const std::array<uint8_t, 64> startup_glyphs = {
 
 namespace {
 
-constexpr uint8_t glyph_part = 0x00;
-constexpr uint8_t glyph_full = 0x01;
 constexpr uint8_t glyph_blank = 0x02;
 constexpr uint8_t glyph_arrow = 0x04;
 constexpr uint8_t glyph_one = 0x05;
@@ -81,7 +79,8 @@ void draw_link_bar() {
 }
 
 void draw_meter(uint8_t level) {
-    // Levels 0..10 count half cells; level 11 is four full cells and a '+'.
+    // Levels 0..10 count half cells: glyph 1 is a full cell, glyph 0 a
+    // part-filled one, glyph 2 empty. Level 11 is four full cells and a '+'.
     static constexpr std::array<std::array<uint8_t, 5>, 12> meter_cells = {{
         {2, 2, 2, 2, 2},
         {0, 2, 2, 2, 2},
