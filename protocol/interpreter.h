@@ -53,7 +53,9 @@ struct HostInterpreter {
     uint8_t cmd_state = ST_IDLE;  // current state, 0..30
     uint8_t arg_latch = 0;        // first argument kept for later (column, row, selector)
     uint8_t byte_count = 0;       // bytes taken inside a counted or zero-terminated argument
-    std::array<uint8_t, 24> text_buf{};  // centred text, or the four flash characters
+    // Centred text (its first 23 characters and the 0; later ones are
+    // dropped), or the four flash characters and a 0.
+    std::array<uint8_t, 24> text_buf{};
     uint8_t line_ended = 0;       // blank-filled row: a 0 byte has arrived
     uint8_t busy_step = 0;        // step of the busy animation, 0..6
 };
