@@ -56,8 +56,8 @@ struct HostInterpreter {
     // Centred text (its first 23 characters and the 0; later ones are
     // dropped), or the four flash characters and a 0.
     std::array<uint8_t, 24> text_buf{};
-    uint8_t line_ended = 0;       // blank-filled row: a 0 byte has arrived
-    uint8_t busy_step = 0;        // step of the busy animation, 0..6
+    uint8_t line_ended = 0;  // blank-filled row: a 0 byte has arrived
+    uint8_t busy_step = 0;   // step of the busy animation, 0..6
 };
 
 // Handles one byte from the device completely, including its drawing and
