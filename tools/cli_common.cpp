@@ -5,10 +5,6 @@
 #include "tools/cli_common.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
 
 #include "display/rasteriser.h"
 
@@ -83,17 +79,17 @@ std::vector<ScriptToken> tokenize_script(std::string_view script) {
 }
 
 bool read_script(const std::string& path, std::string& text) {
-    if (path.empty() || path == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        return !std::cin.bad();
-    }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad()) return false;
-    text = std::move(content).str();
-    return true;
+    const bool from_stdin = path.empty() || path == "-";
+    FILE* file = from_stdin ? stdin : std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    text.clear();
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+    // A directory opens but fails to read, which is reported here too.
+    const bool ok = std::ferror(file) == 0;
+    if (!from_stdin) std::fclose(file);
+    return ok;
 }
 
 int report_bad_input(const std::string& message) {
