@@ -3,6 +3,8 @@
 # imports no mingw runtime DLL.
 enable_language(RC)
 add_link_options(-static -static-libgcc -static-libstdc++)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+find_program(ZEZ_OBJDUMP NAMES x86_64-w64-mingw32-objdump REQUIRED)
 
 # The front end without its entry point, shared by the program and the tests.
 add_library(zez_win STATIC
@@ -16,23 +18,58 @@ add_library(zez_win STATIC
 )
 target_link_libraries(zez_win PUBLIC zez_core comctl32 gdi32 user32 kernel32)
 
-add_executable(zezodavoru WIN32 app/winmain_win32.cpp app/zezodavoru.rc)
+# The icon is drawn at build time into the build tree, where the resource
+# script finds it beside the manifest's folder.
+set(zez_generated ${CMAKE_BINARY_DIR}/generated)
+add_custom_command(
+  OUTPUT ${zez_generated}/zezodavoru.ico
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${zez_generated}
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/make_icon.py
+          ${zez_generated}/zezodavoru.ico
+  DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_icon.py
+  COMMENT "Drawing the program icon"
+  VERBATIM)
+add_custom_target(zez_icon DEPENDS ${zez_generated}/zezodavoru.ico)
+set(zez_resources ${PROJECT_SOURCE_DIR}/app/zezodavoru.rc)
+set_source_files_properties(${zez_resources} PROPERTIES
+  INCLUDE_DIRECTORIES "${zez_generated};${PROJECT_SOURCE_DIR}/app"
+  OBJECT_DEPENDS "${zez_generated}/zezodavoru.ico;${PROJECT_SOURCE_DIR}/app/zezodavoru.manifest;${PROJECT_SOURCE_DIR}/app/resource_ids.h")
+
+add_executable(zezodavoru WIN32 app/winmain_win32.cpp ${zez_resources})
 target_link_libraries(zezodavoru PRIVATE zez_win)
+add_dependencies(zezodavoru zez_icon)
 
 # The end-to-end tests' hand on the program's windows (tests/e2e).
 add_executable(e2e_ui_driver tests/e2e/ui_driver.cpp)
 target_link_libraries(e2e_ui_driver PRIVATE user32)
+
+# The program may import system DLLs only.
+add_test(NAME win32_program_imports
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${ZEZ_OBJDUMP} -DPROGRAM=$<TARGET_FILE:zezodavoru>
+          -P ${PROJECT_SOURCE_DIR}/cmake/CheckImports.cmake)
+
+# The per-dot reference painter, for the paint test and the paint benchmark.
+add_library(zez_win_dot_paint STATIC tests/win32/dot_paint.cpp)
+target_link_libraries(zez_win_dot_paint PUBLIC zez_win)
 
 # GoogleTest from Debian's source package, built with this toolchain.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-# Win32 tests: every tests/win32/*_test.cpp is its own program, run under Wine.
+# Win32 tests: every tests/win32/*_test.cpp is its own program, run under
+# Wine, with the program's resources (dialog templates, icon) linked in.
 file(GLOB win_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*_test.cpp)
 foreach(test_source IN LISTS win_test_sources)
   get_filename_component(test_name ${test_source} NAME_WE)
-  add_executable(${test_name} ${test_source})
-  target_link_libraries(${test_name} PRIVATE zez_win gtest_main)
+  add_executable(${test_name} ${test_source} ${zez_resources})
+  target_link_libraries(${test_name} PRIVATE zez_win_dot_paint gtest_main)
+  add_dependencies(${test_name} zez_icon)
   add_test(NAME win32_${test_name} COMMAND ${test_name})
+  set_tests_properties(win32_${test_name} PROPERTIES TIMEOUT 300)
 endforeach()
+
+# Paint throughput of the program's painter against the per-dot painter
+# (scripts/bench-paint runs it under Wine).
+add_executable(paint_bench tests/win32/paint_bench.cpp)
+target_link_libraries(paint_bench PRIVATE zez_win_dot_paint)

@@ -1,0 +1,158 @@
+// Paint throughput of the window's painter against the per-dot painter, on
+// a real window under the program's repaint request.
+//
+// For each painter and size preset it measures, for a fixed time each:
+//   * paints per second requested from the main thread (RedrawWindow with
+//     RDW_INVALIDATE | RDW_UPDATENOW, painted at once by this thread);
+//   * repaint requests per second made by a second thread, as the serial
+//     reader makes them: each request_repaint() waits until the main thread,
+//     pumping its messages, has painted.
+// Usage: paint_bench [seconds per measurement, default 1] [presets, default 1234]
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/main_window.h"
+#include "app/paint_win32.h"
+#include "app/shell_state.h"
+#include "app/shell_state_win32.h"
+#include "app/win32_helpers.h"
+#include "tests/win32/dot_paint.h"
+
+namespace {
+
+bool per_dot = false;
+uint64_t paints = 0;
+
+LRESULT CALLBACK bench_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message != WM_PAINT) return DefWindowProcA(hwnd, message, wparam, lparam);
+    ++paints;
+    if (!per_dot) {
+        paint_main_window(hwnd);
+        return 0;
+    }
+    PaintSession paint(hwnd);
+    if (paint.nothing_to_draw()) return 0;
+    SetMapMode(paint.dc(), MM_TEXT);
+    paint_display_per_dot(paint.dc());
+    return 0;
+}
+
+double seconds_since(LARGE_INTEGER start) {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart - start.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
+}
+
+struct Rate {
+    double per_second;
+    uint64_t paints;
+};
+
+Rate main_thread_paints(HWND hwnd, double seconds) {
+    paints = 0;
+    uint64_t requests = 0;
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    double elapsed = 0;
+    do {
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        ++requests;
+        elapsed = seconds_since(start);
+    } while (elapsed < seconds);
+    return {static_cast<double>(requests) / elapsed, paints};
+}
+
+struct RequestRun {
+    double seconds;
+    uint64_t requests;
+    double elapsed;
+};
+
+DWORD WINAPI request_thread(LPVOID parameter) {
+    auto* run = static_cast<RequestRun*>(parameter);
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    do {
+        request_repaint();
+        ++run->requests;
+        run->elapsed = seconds_since(start);
+    } while (run->elapsed < run->seconds);
+    return 0;
+}
+
+Rate second_thread_requests(double seconds) {
+    paints = 0;
+    RequestRun run{seconds, 0, 0};
+    UniqueKernelHandle thread(CreateThread(nullptr, 0, request_thread, &run, 0, nullptr));
+    if (!thread) return {0, 0};
+    // The main thread goes on with its ordinary message loop meanwhile.
+    HANDLE waited = thread.get();
+    for (;;) {
+        const DWORD result = MsgWaitForMultipleObjects(1, &waited, FALSE, INFINITE, QS_ALLINPUT);
+        if (result != WAIT_OBJECT_0 + 1) break;
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    return {static_cast<double>(run.requests) / run.elapsed, paints};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 1.0;
+    const std::string presets = argc > 2 ? argv[2] : "1234";
+
+    app_instance = GetModuleHandleA(nullptr);
+    shell_state_reset();
+    app_settings.color_scheme = 1;
+    if (!shell_create_display()) return 1;
+
+    WNDCLASSA window_class{};
+    window_class.style = main_window_class_style;
+    window_class.lpfnWndProc = bench_window_proc;
+    window_class.hInstance = app_instance;
+    window_class.lpszClassName = "ZezodavoruPaintBench";
+    if (!RegisterClassA(&window_class)) return 1;
+    HWND hwnd = CreateWindowExA(WS_EX_TOPMOST, window_class.lpszClassName, main_window_title,
+                                main_window_style | WS_VISIBLE, 50, 50, 500, 185, nullptr, nullptr,
+                                app_instance, nullptr);
+    if (hwnd == nullptr) return 1;
+    main_window = hwnd;
+    set_repaint_hook(redraw_main_window);
+
+    std::printf("%-8s %-6s %16s %20s\n", "painter", "preset", "main paints/s", "thread requests/s");
+    double main_rates[2] = {0, 0}, thread_rates[2] = {0, 0};
+    for (char preset_digit : presets) {
+        app_settings.size_preset = static_cast<uint8_t>(preset_digit - '0');
+        for (int painter = 0; painter < 2; ++painter) {
+            per_dot = painter == 1;
+            const Rate from_main = main_thread_paints(hwnd, seconds);
+            const Rate from_thread = second_thread_requests(seconds);
+            main_rates[painter] += from_main.per_second;
+            thread_rates[painter] += from_thread.per_second;
+            std::printf("%-8s %-6c %16.0f %20.0f   (%llu / %llu paints)\n",
+                        per_dot ? "per-dot" : "window", preset_digit, from_main.per_second,
+                        from_thread.per_second, static_cast<unsigned long long>(from_main.paints),
+                        static_cast<unsigned long long>(from_thread.paints));
+            std::fflush(stdout);
+        }
+    }
+    std::printf(
+        "speed-up of the window painter over the per-dot painter: main %.1fx, thread %.1fx\n",
+        main_rates[0] / main_rates[1], thread_rates[0] / thread_rates[1]);
+
+    set_repaint_hook(nullptr);
+    main_window = nullptr;
+    DestroyWindow(hwnd);
+    shell_destroy_display();
+    return 0;
+}
