@@ -1,9 +1,10 @@
 // The display rasteriser: cell addressing and the dot matrix.
 //
 // lcd_render runs at every paint, so it works directly on the dot rows: the
-// cursor and display-on flags are decided once per render, each cell's dots
-// are written through a pointer to its top-left dot, and the only call per
-// cell besides the address is the glyph lookup. The graphic variant's text
+// cursor and display-on flags are decided once per render, the cell addresses
+// of a row are stepped rather than divided out, each cell's dots are written
+// through a pointer to its top-left dot, and the only call per cell is the
+// glyph lookup. The graphic variant's text
 // layer is clipped at the matrix's right edge (cells 14 and 15 reach past
 // x = 114); graphic RAM rows are 112 dots wide and leave x = 112..114 alone.
 #include "display/rasteriser.h"
@@ -52,14 +53,36 @@ uint8_t visible_cursor(const LcdController& c) {
     return cursor;
 }
 
+// One text row's display-RAM addresses, column by column, as
+// lcd_cell_address gives them, stepping the offset instead of dividing for
+// every cell (columns beyond row_stride wrap the same way).
+struct RowWalk {
+    int32_t start;  // the address at offset 0
+    int32_t offset;
+    int32_t stride;
+
+    int32_t next() {
+        const int32_t a = start + offset;
+        if (++offset == stride) offset = 0;
+        return a;
+    }
+};
+
+RowWalk row_walk(LcdController& c, int32_t row) {
+    const int32_t first = lcd_cell_address(c, row, 0);  // also normalises the shift
+    const int32_t offset = c.display_shift % c.row_stride;
+    return {first - offset, offset, c.row_stride};
+}
+
 void render_text_cells(LcdController& c) {
     const uint8_t cursor = visible_cursor(c);
     const bool on = (c.display_control & display_on_bit) != 0;
     const size_t width = static_cast<size_t>(c.dot_width);
     for (int32_t i = 0; i < c.rows; ++i) {
         uint8_t* row_origin = c.dots.data() + static_cast<size_t>(cell_height * i) * width;
+        RowWalk addresses = row_walk(c, i);
         for (int32_t j = 0; j < c.columns; ++j) {
-            const int32_t a = lcd_cell_address(c, i, j);
+            const int32_t a = addresses.next();
             uint8_t* cell = row_origin + static_cast<size_t>(cell_width * j);
             if (!on) {
                 for (int32_t k = 0; k < cell_height; ++k) {
@@ -97,8 +120,9 @@ void render_wide_cells(LcdController& c) {
     const size_t width = static_cast<size_t>(c.dot_width);
     for (int32_t i = 0; i < c.rows; ++i) {
         uint8_t* row_origin = c.dots.data() + static_cast<size_t>(wide_cell_height * i) * width;
+        RowWalk addresses = row_walk(c, i);
         for (int32_t j = 0; j < c.columns; ++j) {
-            const int32_t a = lcd_cell_address(c, i, j);
+            const int32_t a = addresses.next();
             const int32_t x0 = wide_cell_width * j;
             const int32_t shown = std::min(wide_cell_width, c.dot_width - x0);
             if (shown <= 0) continue;

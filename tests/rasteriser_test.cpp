@@ -197,6 +197,41 @@ TEST_F(Rasteriser, CellAddressRowsAndShift) {
     }
 }
 
+// Every cell draws the code at the address lcd_cell_address names, for
+// every address and a spread of shifts in each geometry. The probe dot is
+// lit for the glyph placed at that address and unlit for spaces.
+TEST_F(Rasteriser, RenderedCellsFollowCellAddresses) {
+    struct Case {
+        int32_t columns, rows;
+        uint8_t code;
+        int32_t cell_width, cell_height, probe_y;
+    };
+    const Case cases[] = {
+        {20, 4, 0x01, 6, 9, 0}, {16, 2, 0x01, 6, 9, 0}, {40, 1, 0x01, 6, 9, 0},
+        {40, 4, 0x01, 6, 9, 0}, {8, 1, 0x01, 6, 9, 0},  {115, 64, 0x10, 8, 16, 1},
+    };
+    for (const Case& k : cases) {
+        auto c = make(k.columns, k.rows);
+        lcd_command(*c, 0x0C);
+        for (int32_t shift = -90; shift <= 90; shift += 13) {
+            for (int32_t address = 0; address < 128; ++address) {
+                c->ddram.fill(0x20);
+                c->ddram[static_cast<size_t>(address)] = k.code;
+                c->display_shift = shift;
+                lcd_render(*c);
+                for (int32_t i = 0; i < c->rows; ++i) {
+                    for (int32_t j = 0; j < c->columns && k.cell_width * j < c->dot_width; ++j) {
+                        const bool shown = lcd_cell_address(*c, i, j) == address;
+                        ASSERT_EQ(dot(*c, k.cell_width * j, k.cell_height * i + k.probe_y), shown)
+                            << k.columns << "x" << k.rows << " shift " << shift << " address "
+                            << address << " cell " << i << "," << j;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST_F(Rasteriser, ShiftMovesTextWithinEachRow) {
     auto c = make(20, 4);
     commands(*c, {0x0C, 0x80});
