@@ -188,7 +188,9 @@ uint8_t lcd_read_data(LcdController& c) {
         const int32_t slot = c.cgram_cursor / 8;
         const uint8_t bit = cgram_row_bit(c.cgram_cursor % 8);
         for (int32_t x = 0; x < 5; ++x) {
-            if (c.cgram[static_cast<size_t>(8 * slot + x)] & bit) v |= 0x10 >> x;
+            if (c.cgram[static_cast<size_t>(8 * slot + x)] & bit) {
+                v = static_cast<uint8_t>(v | 0x10 >> x);
+            }
         }
     } else {
         v = c.ddram[static_cast<size_t>(c.ddram_cursor)];
