@@ -35,7 +35,17 @@ void settings_set_defaults(AppSettings& s);
 // are never touched.
 std::string settings_path_for(const std::string& executable_path);
 
-// File I/O on app_settings (Windows front end).
+// File I/O on app_settings at settings_path (Windows front end).
+// settings_path_init: the executable's settings path, or empty when the
+// executable's own path does not fit MAX_PATH (nothing is then read or
+// written).
 void settings_path_init();
+// 1 when the file was read, or could not be opened and the defaults were
+// taken (and saved); 0 with the message "Read config file failed." when
+// reading an opened file failed.
 int settings_load();
+// Writes a temporary file beside the settings file and puts it in the old
+// one's place, so a failed save leaves the previous file whole. 1 when saved
+// or when the folder cannot be written (silently); 0 with the message
+// "Save State Failed." when writing or replacing failed.
 int settings_save();

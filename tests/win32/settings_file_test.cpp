@@ -1,0 +1,195 @@
+// The settings file on disk: the first run's file, short files, reserved
+// bytes and odd schemes through load and save, a save that cannot replace
+// the file, a folder that cannot be written, and the path beside the
+// executable. Error message boxes are answered by a watcher thread, which
+// also records their texts, so that no test waits for a user.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/settings.h"
+#include "app/shell_state.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Answers every message box captioned "Error" that belongs to this process
+// and records its text; boxes with an owner window are recorded as such.
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher() : thread_([this] { run(); }) {}
+    ~MessageBoxWatcher() {
+        stop_ = true;
+        thread_.join();
+    }
+    std::vector<std::string> texts() {
+        std::lock_guard lock(mutex_);
+        return texts_;
+    }
+
+private:
+    static BOOL CALLBACK collect_text(HWND child, LPARAM out) {
+        char cls[32] = {};
+        char text[256] = {};
+        GetClassNameA(child, cls, sizeof cls);
+        GetWindowTextA(child, text, sizeof text);
+        if (lstrcmpiA(cls, "Static") == 0 && text[0] != '\0')
+            *reinterpret_cast<std::string*>(out) += text;
+        return TRUE;
+    }
+
+    void run() {
+        while (!stop_) {
+            HWND box = FindWindowA("#32770", "Error");
+            DWORD pid = 0;
+            if (box != nullptr) GetWindowThreadProcessId(box, &pid);
+            if (box == nullptr || pid != GetCurrentProcessId()) {
+                Sleep(20);
+                continue;
+            }
+            std::string text;
+            EnumChildWindows(box, collect_text, reinterpret_cast<LPARAM>(&text));
+            if (GetWindow(box, GW_OWNER) != nullptr) text += " (owned)";
+            {
+                std::lock_guard lock(mutex_);
+                texts_.push_back(text);
+            }
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            while (IsWindow(box)) Sleep(10);
+        }
+    }
+
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<std::string> texts_;
+    std::thread thread_;
+};
+
+std::string make_temporary_folder() {
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    for (unsigned n = 0;; ++n) {
+        const std::string folder = std::string(base) + "zez-settings-" +
+                                   std::to_string(GetCurrentProcessId()) + "-" + std::to_string(n);
+        if (CreateDirectoryA(folder.c_str(), nullptr)) return folder;
+    }
+}
+
+Bytes read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_file(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+bool exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        shell_state_reset();
+        folder_ = make_temporary_folder();
+        file_ = folder_ + "\\zezodavoru.cfg";
+        settings_path = file_;
+    }
+    void TearDown() override {
+        DeleteFileA(file_.c_str());
+        DeleteFileA((file_ + ".new").c_str());
+        RemoveDirectoryA(folder_.c_str());
+        shell_state_reset();
+    }
+
+    std::string folder_;
+    std::string file_;
+    MessageBoxWatcher boxes_;
+};
+
+TEST_F(SettingsFile, FirstRunWritesTheDefaults) {
+    EXPECT_EQ(settings_load(), 1);
+    EXPECT_EQ(app_settings.com_port, 0);
+    EXPECT_EQ(app_settings.color_scheme, 1);
+    EXPECT_EQ(app_settings.size_preset, 1);
+    EXPECT_EQ(read_file(file_), (Bytes{0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}));
+    EXPECT_FALSE(exists(file_ + ".new"));
+    EXPECT_TRUE(boxes_.texts().empty());
+}
+
+TEST_F(SettingsFile, ShortFileFillsOnlyItsBytesAndIsNotRewritten) {
+    const Bytes five{0x07, 0x00, 0x00, 0x00, 0x00};
+    write_file(file_, five);
+    EXPECT_EQ(settings_load(), 1);
+    EXPECT_EQ(app_settings.com_port, 7);
+    EXPECT_EQ(app_settings.color_scheme, 0);
+    EXPECT_EQ(app_settings.size_preset, 0);
+    EXPECT_EQ(read_file(file_), five);
+}
+
+TEST_F(SettingsFile, ReservedBytesAndUnknownSchemeSurviveLoadAndSave) {
+    const Bytes original{80, 0xA1, 0xB2, 0xC3, 2, 0, 0, 0, 3, 0xD4, 0xE5, 0xF6};
+    write_file(file_, original);
+    ASSERT_EQ(settings_load(), 1);
+    EXPECT_EQ(app_settings.color_scheme, 2);
+    EXPECT_EQ(settings_save(), 1);
+    EXPECT_EQ(read_file(file_), original);
+
+    // A changed port replaces the file and changes its first byte only.
+    app_settings.com_port = 12;
+    EXPECT_EQ(settings_save(), 1);
+    Bytes changed = original;
+    changed[0] = 12;
+    EXPECT_EQ(read_file(file_), changed);
+    EXPECT_FALSE(exists(file_ + ".new"));
+    EXPECT_TRUE(boxes_.texts().empty());
+}
+
+TEST_F(SettingsFile, SaveThatCannotReplaceTheFileKeepsItAndSaysSo) {
+    const Bytes original{3, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0};
+    write_file(file_, original);
+    // Another program holds the file open and does not let it be replaced.
+    HANDLE holder = CreateFileA(file_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    app_settings.com_port = 9;
+    EXPECT_EQ(settings_save(), 0);
+    CloseHandle(holder);
+    EXPECT_EQ(read_file(file_), original);
+    EXPECT_FALSE(exists(file_ + ".new"));
+    EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"Save State Failed."});
+}
+
+TEST_F(SettingsFile, UnwritableFolderStartsSilentlyWithDefaults) {
+    settings_path = folder_ + "\\missing\\zezodavoru.cfg";
+    app_settings.com_port = 5;
+    EXPECT_EQ(settings_load(), 1);
+    EXPECT_EQ(app_settings.com_port, 0);
+    EXPECT_EQ(app_settings.color_scheme, 1);
+    EXPECT_EQ(app_settings.size_preset, 1);
+    EXPECT_EQ(settings_save(), 1);
+    EXPECT_FALSE(exists(settings_path));
+    EXPECT_TRUE(boxes_.texts().empty());
+}
+
+TEST_F(SettingsFile, PathIsBesideTheExecutable) {
+    char exe[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    ASSERT_GT(length, 4u);
+    settings_path_init();
+    const std::string expected = std::string(exe, length - 3) + "cfg";
+    ASSERT_EQ(std::string(exe + length - 4), ".exe");
+    EXPECT_EQ(settings_path, expected);
+}
+
+}  // namespace
