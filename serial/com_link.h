@@ -33,9 +33,12 @@ int com_open(uint8_t port);
 // be inside a repaint request that waits for the main thread's paint
 // (wait_serving_sent_messages in app/win32_helpers.h does both).
 void com_close();
-// Starts the reader thread after a successful com_open.
+// Starts the reader thread after a successful com_open (reader_running is
+// raised before the thread exists). False if it could not be started, or a
+// reader is still there because com_close was not called.
 bool com_start_reader();
-// Transfers exactly `count` bytes: 1 on success, else 0.
+// Transfers exactly `count` bytes: 1 on success, else 0. A write that has
+// not gone through after 500 ms (output handshaking held) is cancelled.
 int com_write(const uint8_t* buffer, uint32_t count);
 int com_read(uint8_t* buffer, uint32_t count);
 int com_send_byte(uint8_t code);

@@ -1,0 +1,200 @@
+// The serial link on Win32: the COM port opened for overlapped I/O, the
+// reader thread that hands every received byte to the interpreter, one-byte
+// key writes, the close sequence and port probing.
+//
+// Every transfer makes its own OVERLAPPED record and event and reads the
+// port handle anew, so the reader's pending read and a key's write can run
+// together on two threads. A transfer never returns while the system may
+// still use its record or buffer: a pending transfer is waited for until it
+// has ended, and one that is given up is cancelled first.
+//
+// Lifetime of the reader: com_start_reader raises reader_running before the
+// thread exists, so a close that comes first still stops it; com_close
+// closes the port (ending a pending read), clears the flag and waits for the
+// thread's end, serving the paints that the reader's repaint requests wait
+// for meanwhile. A reader of an earlier opening has therefore always ended
+// before the next one starts, and the caller may release the display once
+// com_close has returned.
+#include <windows.h>
+
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+#include "app/shell_state.h"
+#include "app/shell_state_win32.h"
+#include "app/win32_helpers.h"
+#include "protocol/interpreter.h"
+#include "serial/com_link.h"
+
+namespace {
+
+constexpr DWORD link_baud_rate = 19200;
+// Clears fDtrControl (bits 4-5: DTR held off), fDsrSensitivity (6), fOutX
+// (8), fInX (9), fNull (11) and fRtsControl (12-13: RTS held off) of the
+// DCB's flag word; every other flag keeps the port's own setting.
+constexpr uint32_t link_flag_mask = 0xFFFFC48F;
+// A one-byte read returns with the byte as soon as it arrives, or with none
+// after this long; writes have no time-out of their own.
+constexpr DWORD read_timeout_ms = 250;
+// Pause after configuring, before the receive buffer is purged.
+constexpr DWORD settle_ms = 400;
+// A key's write that the device does not let through (output handshaking
+// held) is given up after this long, so that the window does not freeze.
+constexpr DWORD write_limit_ms = 500;
+// Pause after a read that failed outright (port closed or gone) rather than
+// timed out: such reads fail at once, and the reader must not spin.
+constexpr DWORD failed_read_pause_ms = 30;
+
+enum class Transfer { complete, timed_out, failed };
+
+// The DCB's bit fields share one 32-bit word, the one after BaudRate.
+constexpr size_t dcb_flags_offset = offsetof(DCB, BaudRate) + sizeof(DWORD);
+static_assert(offsetof(DCB, wReserved) == dcb_flags_offset + sizeof(uint32_t));
+
+void clear_link_flags(DCB& dcb) {
+    auto* const bytes = reinterpret_cast<unsigned char*>(&dcb);
+    uint32_t flags = 0;
+    std::memcpy(&flags, bytes + dcb_flags_offset, sizeof flags);
+    flags &= link_flag_mask;
+    std::memcpy(bytes + dcb_flags_offset, &flags, sizeof flags);
+}
+
+HANDLE open_port(uint8_t port, DWORD flags) {
+    const std::string name = com_port_name(port);
+    return CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags,
+                       nullptr);
+}
+
+int configure_port(HANDLE port) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(port, &dcb)) return com_get_state_failed;
+    dcb.BaudRate = link_baud_rate;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    clear_link_flags(dcb);
+    if (!SetCommState(port, &dcb)) return com_set_state_failed;
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadTotalTimeoutConstant = read_timeout_ms;
+    SetCommTimeouts(port, &timeouts);
+    Sleep(settle_ms);
+    if (!PurgeComm(port, PURGE_RXCLEAR)) return com_purge_failed;
+    return com_ok;
+}
+
+// One overlapped transfer of `count` bytes on the current port. `start`
+// issues the ReadFile or WriteFile. A transfer still pending after `limit`
+// ms is cancelled, and waited for until the cancel has taken effect. A read
+// that ends without a byte is a time-out (Windows completes it with 0
+// bytes, Wine fails it with ERROR_TIMEOUT).
+template <class Start>
+Transfer transfer(DWORD count, DWORD limit, Start start) {
+    UniqueKernelHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!event) return Transfer::failed;
+    const HANDLE port = com_handle.load();
+    if (port == nullptr) return Transfer::failed;
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = event.get();
+    DWORD done = 0;
+    BOOL ok = start(port, &done, &overlapped);
+    if (!ok && GetLastError() == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(event.get(), limit) != WAIT_OBJECT_0) {
+            CancelIoEx(port, &overlapped);
+            WaitForSingleObject(event.get(), INFINITE);
+        }
+        ok = GetOverlappedResult(port, &overlapped, &done, FALSE);
+    }
+    if (!ok) return GetLastError() == ERROR_TIMEOUT ? Transfer::timed_out : Transfer::failed;
+    if (done == count) return Transfer::complete;
+    return done == 0 ? Transfer::timed_out : Transfer::failed;
+}
+
+Transfer read_bytes(uint8_t* buffer, uint32_t count) {
+    return transfer(count, INFINITE, [&](HANDLE port, DWORD* done, OVERLAPPED* overlapped) {
+        return ReadFile(port, buffer, count, done, overlapped);
+    });
+}
+
+DWORD WINAPI reader_thread(LPVOID) {
+    while (reader_running.load() != 0) {
+        uint8_t byte = 0;
+        const Transfer result = read_bytes(&byte, 1);
+        if (result == Transfer::complete)
+            interpret_byte(byte);
+        else if (result == Transfer::failed && reader_running.load() != 0)
+            Sleep(failed_read_pause_ms);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int com_open(uint8_t port) {
+    const HANDLE handle = open_port(port, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL);
+    if (handle == INVALID_HANDLE_VALUE) return com_open_failed;
+    const int result = configure_port(handle);
+    if (result != com_ok) {
+        // Released at once, so that the user can try again.
+        CloseHandle(handle);
+        return result;
+    }
+    com_handle = handle;
+    return com_ok;
+}
+
+bool com_start_reader() {
+    if (reader_thread_handle != nullptr) return false;
+    reader_running = 1;
+    reader_thread_handle = CreateThread(nullptr, 0, reader_thread, nullptr, 0, nullptr);
+    if (reader_thread_handle == nullptr) {
+        reader_running = 0;
+        return false;
+    }
+    return true;
+}
+
+void com_close() {
+    reader_running = 0;
+    if (const HANDLE port = com_handle.exchange(nullptr)) CloseHandle(port);
+    // Taken out first: a close made while this one waits finds nothing to do.
+    if (const HANDLE thread = std::exchange(reader_thread_handle, nullptr)) {
+        wait_serving_sent_messages(thread);
+        CloseHandle(thread);
+    }
+}
+
+int com_write(const uint8_t* buffer, uint32_t count) {
+    const Transfer result =
+        transfer(count, write_limit_ms, [&](HANDLE port, DWORD* done, OVERLAPPED* overlapped) {
+            return WriteFile(port, buffer, count, done, overlapped);
+        });
+    return result == Transfer::complete ? 1 : 0;
+}
+
+int com_read(uint8_t* buffer, uint32_t count) {
+    return read_bytes(buffer, count) == Transfer::complete ? 1 : 0;
+}
+
+int com_send_byte(uint8_t code) {
+    const uint8_t buffer[1] = {code};
+    return com_write(buffer, 1);
+}
+
+bool com_probe_port(uint8_t n) {
+    const HANDLE handle = open_port(n, 0);
+    if (handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+        return true;
+    }
+    switch (GetLastError()) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_GEN_FAILURE:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_SEM_TIMEOUT:
+            return true;
+        default:
+            return false;
+    }
+}

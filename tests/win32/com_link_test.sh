@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Runs the serial link's test program under Wine with COM ports made of
+# pseudo-terminal pairs:
+#   - the main pair: its near end is a COM port, its far end is given to the
+#     program as a path it opens itself;
+#   - a pair whose far end is ended when the program creates a request file
+#     (the script deletes the file once the pair is gone);
+#   - a COM port that names an ordinary file.
+# Port numbers are claimed from 101 up among the names free in the Wine
+# prefix, so that runs beside each other do not meet. Everything is removed
+# again on exit, whatever happens.
+#
+# Usage: com_link_test.sh <com_link_test.exe> [gtest arguments...]
+set -euo pipefail
+
+exe="$1"
+shift
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+# shellcheck source=../../scripts/lib/wine.sh
+source "$root/scripts/lib/wine.sh"
+wine_setup
+xvfb_setup
+# The prefix's server, if this run starts it, outlives the program by a few
+# seconds: started here on its own, it keeps neither the output nor the
+# caller waiting.
+wineserver >/dev/null 2>&1 </dev/null || true
+
+work="$(mktemp -d /tmp/zez-com.XXXXXX)"
+claimed=()
+main_socat=""
+watcher=""
+
+cleanup() {
+  set +e
+  [ -n "$watcher" ] && kill "$watcher" 2>/dev/null
+  [ -n "$main_socat" ] && kill "$main_socat" 2>/dev/null
+  [ -f "$work/vanish.pid" ] && kill "$(cat "$work/vanish.pid")" 2>/dev/null
+  for link in "${claimed[@]}"; do rm -f "$link"; done
+  if [ -n "${XVFB_PID:-}" ]; then
+    # Wine's own processes leave first, so that they do not lose their display.
+    timeout 15 wineserver -w
+    kill "$XVFB_PID" 2>/dev/null
+  fi
+  rm -rf "$work"
+  return 0
+}
+trap cleanup EXIT
+
+# Links the first free COM name of the prefix to $1 and prints its number.
+claim_port() {
+  local n
+  for n in $(seq 101 250); do
+    if ln -s "$1" "$WINEPREFIX/dosdevices/com$n" 2>/dev/null; then
+      echo "$n"
+      return 0
+    fi
+  done
+  echo "no free COM port name in $WINEPREFIX" >&2
+  return 1
+}
+
+wait_for() {
+  local _
+  for _ in $(seq 100); do [ -e "$1" ] && return 0; sleep 0.05; done
+  echo "$1 did not appear" >&2
+  return 1
+}
+
+windows_path() { echo "Z:${1//\//\\}"; }
+
+socat pty,raw,echo=0,link="$work/near" pty,raw,echo=0,link="$work/far" 2>/dev/null &
+main_socat=$!
+
+# The vanishing pair lives in a watcher of its own, which ends it on request.
+(
+  socat pty,raw,echo=0,link="$work/v-near" pty,raw,echo=0,link="$work/v-far" 2>/dev/null &
+  echo $! >"$work/vanish.pid"
+  while [ ! -e "$work/vanish" ]; do sleep 0.05; done
+  kill "$(cat "$work/vanish.pid")"
+  wait
+  rm -f "$work/vanish"
+) &
+watcher=$!
+
+: >"$work/plain"
+wait_for "$work/near"
+wait_for "$work/far"
+wait_for "$work/v-near"
+
+port="$(claim_port "$work/near")"
+claimed+=("$WINEPREFIX/dosdevices/com$port")
+vanish_port="$(claim_port "$work/v-near")"
+claimed+=("$WINEPREFIX/dosdevices/com$vanish_port")
+file_port="$(claim_port "$work/plain")"
+claimed+=("$WINEPREFIX/dosdevices/com$file_port")
+
+export ZEZ_TEST_COM_PORT="$port"
+ZEZ_TEST_COM_PEER="$(windows_path "$work/far")"
+export ZEZ_TEST_COM_PEER
+export ZEZ_TEST_VANISH_PORT="$vanish_port"
+ZEZ_TEST_VANISH_REQUEST="$(windows_path "$work/vanish")"
+export ZEZ_TEST_VANISH_REQUEST
+export ZEZ_TEST_FILE_PORT="$file_port"
+
+timeout -k 5 120 wine "$exe" "$@"
