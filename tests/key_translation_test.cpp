@@ -118,11 +118,6 @@ TEST_F(KeyTranslation, KeypadAndKeysWithoutRowsSendTheirOwnCode) {
     EXPECT_EQ(down(vk_f10), 'Y');
 }
 
-TEST_F(KeyTranslation, UpperCaseMapFoldsOnlyLowerCaseLetters) {
-    for (int v = 0; v < 256; ++v)
-        EXPECT_EQ(upper_case_map[v], v >= 0x61 && v <= 0x7A ? v - 0x20 : v);
-}
-
 TEST_F(KeyTranslation, ChordBeginsOnceAndEndsOnTheFirstRelease) {
     // Shift held, Ctrl pressed and auto-repeated, Ctrl released, Shift released.
     EXPECT_EQ(down(vk_shift, shift), 0);

@@ -47,10 +47,16 @@ cleanup() {
 trap cleanup EXIT
 
 # Links the first free COM name of the prefix to $1 and prints its number.
+# Names left behind by a run that was killed (their folder is gone) are free.
 claim_port() {
-  local n
+  local n link
   for n in $(seq 101 250); do
-    if ln -s "$1" "$WINEPREFIX/dosdevices/com$n" 2>/dev/null; then
+    link="$WINEPREFIX/dosdevices/com$n"
+    if [ -L "$link" ] && [[ "$(readlink "$link")" == /tmp/zez-com.* ]] &&
+      [ ! -d "$(dirname "$(readlink "$link")")" ]; then
+      rm -f "$link"
+    fi
+    if ln -s "$1" "$link" 2>/dev/null; then
       echo "$n"
       return 0
     fi
