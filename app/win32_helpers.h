@@ -70,9 +70,12 @@ private:
 // the messages that other threads send to this thread's windows, such as the
 // synchronous paint of a repaint request. Posted messages stay queued. False
 // if the wait failed.
+// MWMO_INPUTAVAILABLE: a sent message that was already pending (and noticed
+// by an earlier look at the queue) still ends the wait at once.
 inline bool wait_serving_sent_messages(HANDLE object) {
     for (;;) {
-        const DWORD result = MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_SENDMESSAGE);
+        const DWORD result =
+            MsgWaitForMultipleObjectsEx(1, &object, INFINITE, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
         if (result == WAIT_OBJECT_0) return true;
         if (result != WAIT_OBJECT_0 + 1) return false;
         MSG message;

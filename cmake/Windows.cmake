@@ -73,7 +73,7 @@ foreach(test_source IN LISTS win_test_sources)
   else()
     add_test(NAME win32_${test_name} COMMAND ${test_name})
   endif()
-  set_tests_properties(win32_${test_name} PROPERTIES TIMEOUT 300)
+  set_tests_properties(win32_${test_name} PROPERTIES TIMEOUT 120)
 endforeach()
 
 # Paint throughput of the program's painter against the per-dot painter
