@@ -1,0 +1,797 @@
+#!/usr/bin/python3
+"""End-to-end checks of the Windows program under Wine and Xvfb.
+
+run_e2e.sh prepares the Wine prefix and the X display and runs this script
+with the work folder as its argument. The script plays every part a person
+and a device would play: it starts the program from a folder of its own with
+a prepared settings file, links a socat pseudo-terminal pair in as a COM
+port, clicks through the setup dialogs (xdotool for the mouse and keys, the
+ui_driver program for reading and pressing the dialogs' controls), sends
+device streams with `zezodavoru-cli device` and compares the window's client
+area, dot for dot, with the picture `zezodavoru-cli replay --png` draws for
+the same stream.
+
+Each check prints "ok - ..." or "not ok - ..."; the last line is
+"N passed, M failed". Every wait has a time-out; every process started here
+is ended here (and its pid is listed in WORK/pids for the shell's trap).
+"""
+
+import os
+import queue
+import shutil
+import signal
+import subprocess
+import sys
+import threading
+import time
+
+from PIL import Image, ImageFilter
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+WORK = os.path.abspath(sys.argv[1])
+CLI = os.environ["ZEZ_CLI"]
+EXE = os.environ["ZEZ_EXE"]
+DRIVER = os.environ["ZEZ_DRIVER"]
+PREFIX = os.environ["WINEPREFIX"]
+SCREENSHOT = os.environ.get("ZEZ_SCREENSHOT", os.path.join(ROOT, "docs", "screenshot.png"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+COM = 12  # a two-digit port, opened through the device-namespace name
+MAIN = "Zezodavoru 1.1"
+SETUP = "Zezodavoru 1.1 Setup"
+PORTS = "Select Com Port"
+
+# Controls of the setup dialog and the port-selection dialog.
+ID_BLACK_ON_GREEN, ID_WHITE_ON_BLUE = 4002, 4003
+ID_SET_PORT, ID_OPEN_CLOSE, ID_CANCEL = 4005, 4006, 4007
+ID_SIZE, ID_PORT_TEXT, ID_DONE, ID_LINK_TEXT = 4008, 4010, 4011, 4012
+ID_OK, ID_PORT_LIST = 1, 4001
+
+# Dot colours as RGB, by scheme (1: black on green; anything else: white on
+# blue), and the window sizes and image sizes of the size presets.
+SCHEME_COLORS = {1: ((0, 0, 0), (153, 255, 51))}
+WHITE_ON_BLUE = ((255, 255, 255), (20, 20, 140))
+LIGHT_GREEN, DARK_BLUE = (153, 255, 51), (20, 20, 140)
+PRESETS = {1: ((260, 115), (256, 90)), 2: ((340, 140), (337, 120)),
+           3: ((380, 150), (378, 135)), 4: ((500, 185), (498, 180))}
+DOTS_W, DOTS_H = 120, 44
+IMAGE_W, IMAGE_H = 488, 180
+
+passed = 0
+failed = 0
+
+
+def check(ok, name, detail=""):
+    global passed, failed
+    if ok:
+        passed += 1
+        print(f"ok - {name}", flush=True)
+    else:
+        failed += 1
+        print(f"not ok - {name}" + (f": {detail}" if detail else ""), flush=True)
+    return ok
+
+
+def log(text):
+    with open(os.path.join(WORK, "e2e.log"), "a") as f:
+        f.write(f"{time.monotonic():.2f} {text}\n")
+
+
+def wait_until(predicate, timeout, step=0.1):
+    """Polls predicate until it returns a true value or timeout seconds pass;
+    returns its last value."""
+    end = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() >= end:
+            return value
+        time.sleep(step)
+
+
+# ---------------------------------------------------------------- processes
+
+started = []
+
+
+def record_pids():
+    """Lists the processes started here that still run, for the shell's
+    trap; a process once reaped leaves the list, so its pid can never name
+    someone else's process later."""
+    with open(os.path.join(WORK, "pids.new"), "w") as f:
+        f.writelines(f"{p.pid}\n" for p in started if p.poll() is None)
+    os.replace(os.path.join(WORK, "pids.new"), os.path.join(WORK, "pids"))
+
+
+def spawn(args, **kwargs):
+    kwargs.setdefault("stdin", subprocess.DEVNULL)
+    with open(os.path.join(WORK, "stderr.log"), "ab") as errors:
+        kwargs.setdefault("stderr", errors)
+        p = subprocess.Popen(args, **kwargs)
+    started.append(p)
+    record_pids()
+    log(f"started {p.pid}: {' '.join(args)}")
+    return p
+
+
+def stop(p, timeout=5):
+    """Ends a process started here: politely, then by force."""
+    if p is None or p.poll() is not None:
+        return
+    p.terminate()
+    try:
+        p.wait(timeout)
+    except subprocess.TimeoutExpired:
+        p.kill()
+        p.wait(5)
+    record_pids()
+
+
+class LineReader:
+    """Collects a process's output lines on a thread, for reads with a
+    time-out."""
+
+    def __init__(self, stream):
+        self.lines = queue.Queue()
+        threading.Thread(target=self._pump, args=(stream,), daemon=True).start()
+
+    def _pump(self, stream):
+        for raw in stream:
+            self.lines.put(raw.decode("utf-8", "replace").rstrip("\r\n"))
+        self.lines.put(None)
+
+    def get(self, timeout):
+        try:
+            return self.lines.get(timeout=timeout)
+        except queue.Empty:
+            return None
+
+
+class Driver:
+    """The ui_driver program, running under the test prefix."""
+
+    def __init__(self):
+        self.p = spawn(["wine", DRIVER], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.out = LineReader(self.p.stdout)
+        self.lost = False  # a late answer would pair with the wrong question
+
+    def ask(self, *fields, timeout=20):
+        if self.lost:
+            return None
+        line = "\t".join(str(f) for f in fields) + "\n"
+        try:
+            self.p.stdin.write(line.encode())
+            self.p.stdin.flush()
+        except OSError:
+            self.lost = True
+            return None
+        answer = self.out.get(timeout)
+        log(f"driver {fields!r} -> {answer!r}")
+        self.lost = answer is None
+        return answer
+
+    def rect(self, title, what="client"):
+        answer = self.ask(what, title)
+        try:
+            x, y, w, h = (int(v) for v in answer.split())
+            return x, y, w, h
+        except (AttributeError, ValueError):
+            return None
+
+    def close(self):
+        self.ask("quit", timeout=5)
+        stop(self.p)
+
+
+drv = None
+
+
+class Line:
+    """A socat pseudo-terminal pair: the device's end (a plain path) and the
+    program's end, linked into the prefix as COM port COM."""
+
+    def __init__(self, name):
+        self.device_end = os.path.join(WORK, f"{name}-device")
+        self.program_end = os.path.join(WORK, f"{name}-program")
+        for path in (self.device_end, self.program_end):
+            if os.path.lexists(path):
+                os.unlink(path)
+        self.p = spawn(["socat", f"pty,link={self.device_end},raw,echo=0",
+                        f"pty,link={self.program_end},raw,echo=0"])
+        self.ready = wait_until(lambda: os.path.exists(self.device_end)
+                                and os.path.exists(self.program_end), 5)
+        com = os.path.join(PREFIX, "dosdevices", f"com{COM}")
+        if os.path.lexists(com):
+            os.unlink(com)
+        os.symlink(self.program_end, com)
+
+    def close(self):
+        stop(self.p)
+
+
+def device_send(line, stream_file, timeout=30):
+    """Sends a hex stream from the device's end; returns the codes that came
+    back meanwhile, or None if the tool failed."""
+    r = subprocess.run([CLI, "device", line.device_end, "--hex", stream_file],
+                       stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+    log(f"device send {stream_file}: rc {r.returncode} {r.stderr!r}")
+    return r.stdout.decode().split() if r.returncode == 0 else None
+
+
+class Listener:
+    """`zezodavoru-cli device` listening on the device's end for key codes."""
+
+    def __init__(self, line, seconds):
+        self.p = spawn([CLI, "device", line.device_end, "--for", str(seconds)],
+                       stdout=subprocess.PIPE)
+        self.out = LineReader(self.p.stdout)
+
+    def codes(self, count, timeout):
+        got = []
+        end = time.monotonic() + timeout
+        while len(got) < count:
+            line = self.out.get(max(0.0, end - time.monotonic()))
+            if line is None:
+                break
+            got.append(line)
+        stop(self.p)
+        return got
+
+
+class Program:
+    """The program, copied into a folder of its own with a prepared settings
+    file (or none)."""
+
+    def __init__(self, name, cfg=None):
+        self.folder = os.path.join(WORK, name)
+        os.makedirs(self.folder, exist_ok=True)
+        self.exe = os.path.join(self.folder, "zezodavoru.exe")
+        self.cfg = os.path.join(self.folder, "zezodavoru.cfg")
+        shutil.copy(EXE, self.exe)
+        if isinstance(cfg, bytes):
+            with open(self.cfg, "wb") as f:
+                f.write(cfg)
+        self.p = None
+
+    def start(self):
+        self.p = spawn(["wine", self.exe], cwd=self.folder)
+        return drv.ask("wait", MAIN, 20000, timeout=30) == "ok"
+
+    def cfg_bytes(self):
+        try:
+            with open(self.cfg, "rb") as f:
+                return f.read()
+        except OSError:
+            return None
+
+    def close(self, timeout=10):
+        """Closes the window; returns the exit code, or None if the process
+        did not end in time."""
+        if self.p is None:
+            return None
+        drv.ask("close", MAIN)
+        try:
+            return self.p.wait(timeout)
+        except subprocess.TimeoutExpired:
+            stop(self.p)
+            return None
+
+
+def window_rect_for(preset, timeout=5):
+    """Waits for the main window to take the preset's size; returns its
+    last rectangle (x, y, width, height)."""
+    last = [None]
+
+    def sized():
+        last[0] = drv.rect(MAIN, "rect")
+        return last[0] is not None and last[0][2:] == PRESETS[preset][0]
+    wait_until(sized, timeout)
+    return last[0]
+
+
+def cfg(port, scheme, size):
+    return bytes([port, 0, 0, 0]) + scheme.to_bytes(4, "little", signed=True) + bytes([size, 0, 0, 0])
+
+
+def hexbytes(data):
+    return "none" if data is None else " ".join(f"{b:02x}" for b in data)
+
+
+# ------------------------------------------------------------------ the user
+
+def xdo(*args):
+    subprocess.run(["xdotool", *map(str, args)], timeout=10, check=False)
+
+
+def client_centre(title=MAIN):
+    r = drv.rect(title)
+    return None if r is None else (r[0] + min(r[2], 200) // 2, r[1] + min(r[3], 100) // 2)
+
+
+def open_setup():
+    """Right-clicks the main window, as the user opens the setup dialog."""
+    centre = client_centre()
+    if centre is None:
+        return False
+    xdo("mousemove", *centre, "click", "3")
+    return drv.ask("wait", SETUP, 5000) == "ok"
+
+
+def press(title, control, gone=None):
+    """Clicks a dialog button; waits for `gone` to vanish if given."""
+    if drv.ask("click", title, control) != "ok":
+        return False
+    return gone is None or drv.ask("gone", gone, 5000) == "ok"
+
+
+def dialog_text(control, expected, timeout=5):
+    """Waits for a setup dialog control to show the expected text; returns
+    the text last seen."""
+    seen = [None]
+
+    def matches():
+        seen[0] = drv.ask("text", SETUP, control)
+        return seen[0] == expected
+    wait_until(matches, timeout, 0.1)
+    return seen[0]
+
+
+def focus_main():
+    centre = client_centre()
+    if centre:
+        xdo("mousemove", *centre, "click", "1")
+        time.sleep(0.2)
+
+
+# ---------------------------------------------------------------- pictures
+
+def screenshot():
+    """The client area of the main window as an RGB image, or None."""
+    r = drv.rect(MAIN)
+    if r is None:
+        return None
+    x, y, w, h = r
+    path = os.path.join(WORK, "root.png")
+    subprocess.run(["import", "-window", "root", path], timeout=20, check=False)
+    try:
+        with Image.open(path) as im:
+            return im.convert("RGB").crop((x, y, x + w, y + h))
+    except OSError:
+        return None
+
+
+def replay(stream_file, scheme, size=None):
+    """The picture the window paints for a stream: the unscaled 488 x 180
+    image, or the preset's size."""
+    out = os.path.join(WORK, f"replay-{os.path.basename(stream_file)}-{scheme}-{size}.png")
+    args = [CLI, "replay", "--hex", "--png", out, "--scheme", str(scheme)]
+    if size:
+        args += ["--size", str(size)]
+    r = subprocess.run(args + [stream_file], capture_output=True, timeout=30)
+    if r.returncode != 0:
+        log(f"replay failed: {r.stderr!r}")
+        return None
+    with Image.open(out) as im:
+        return im.convert("RGB")
+
+
+def dot_sample(x, y, width, height):
+    """The pixel at the centre of dot (x, y) in an image of the given size:
+    the dot is the 4 x 4 square at (4 (x + 1), 4 y) of the 488 x 180 image."""
+    return ((4 * (x + 1) + 2) * width // IMAGE_W, (4 * y + 2) * height // IMAGE_H)
+
+
+def compare_dots(screen, picture, size=4):
+    """Compares every dot whose centre lies inside the client area. Returns
+    (number of dots compared, mismatches, dots on, first mismatch)."""
+    image_w, image_h = PRESETS[size][1]
+    compared = mismatches = on = 0
+    first = None
+    for y in range(DOTS_H):
+        for x in range(DOTS_W):
+            sx, sy = dot_sample(x, y, image_w, image_h)
+            if sx >= screen.width or sy >= screen.height:
+                continue
+            expected = picture.getpixel(dot_sample(x, y, picture.width, picture.height))
+            actual = screen.getpixel((sx, sy))
+            compared += 1
+            if actual != expected:
+                mismatches += 1
+                first = first or (x, y, actual, expected)
+            elif actual in ((0, 0, 0), (255, 255, 255)):
+                on += 1
+    return compared, mismatches, on, first
+
+
+def screen_agrees(stream_file, scheme, timeout=8):
+    """Waits until the client area agrees dot for dot with the replayed
+    stream at size 4; returns (agrees, detail, last screenshot)."""
+    picture = replay(stream_file, scheme)
+    if picture is None:
+        return False, "replay failed", None
+    last = [None, None]
+
+    def agrees():
+        last[1] = screenshot()
+        if last[1] is None:
+            return False
+        last[0] = compare_dots(last[1], picture)
+        return last[0][0] > 0 and last[0][1] == 0
+    ok = wait_until(agrees, timeout, 0.3)
+    compared, mismatches, on, first = last[0] or (0, 0, 0, None)
+    return bool(ok) and on > 0, (f"{compared} dots compared, {mismatches} differ, {on} on; "
+                                 f"first difference (x, y, screen, replay) {first}"), last[1]
+
+
+def dot_overlap(shot, picture):
+    """How well the white (dot-on) pixels of two pictures overlap, over
+    the area both cover: the smaller of the two fractions of each one's
+    dot-on pixels that lie within one pixel of the other's (so rounding
+    differences of the scaling do not count, a different scale does)."""
+    w, h = min(shot.width, picture.width), min(shot.height, picture.height)
+
+    def mask(im):
+        white = Image.new("L", (w, h))
+        white.putdata([255 if p == (255, 255, 255) else 0 for p in im.crop((0, 0, w, h)).getdata()])
+        return white
+    a, b = mask(shot), mask(picture)
+    grown_a, grown_b = a.filter(ImageFilter.MaxFilter(3)), b.filter(ImageFilter.MaxFilter(3))
+
+    def covered(m, grown):
+        inside = total = 0
+        for v, g in zip(m.getdata(), grown.getdata()):
+            if v:
+                total += 1
+                inside += g > 0
+        return inside / total if total else 0.0
+    return min(covered(a, grown_b), covered(b, grown_a))
+
+
+# ------------------------------------------------------------------- checks
+
+def cpu_seconds(pid):
+    """User plus system CPU time of a process, in seconds."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def prefix_processes(name):
+    """Pids of the processes of this Wine prefix whose command line mentions
+    `name` (the prefix is told by the WINEPREFIX in their environment)."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                cmd = f.read()
+            with open(f"/proc/{entry}/environ", "rb") as f:
+                env = f.read().split(b"\0")
+        except OSError:
+            continue
+        if name.encode() in cmd and f"WINEPREFIX={PREFIX}".encode() in env:
+            found.append(int(entry))
+    return found
+
+
+def first_run_and_link():
+    """The main walk: first run, port choice, linking, screens in both
+    schemes, keys, the device vanishing, relinking, closing mid-stream."""
+    demo = os.path.join(HERE, "demo_stream.hex")
+    relink = os.path.join(HERE, "relink_stream.hex")
+    empty = os.path.join(WORK, "empty.hex")
+
+    line = Line("line1")
+    check(line.ready, "socat pseudo-terminal pair linked in as COM port " + str(COM))
+    prog = Program("first")
+    if not check(prog.start(), "the program starts with no settings file and shows its window"):
+        return
+    check(prog.cfg_bytes() == bytes.fromhex("000000000100000001000000"),
+          "a first run writes the default 12-byte settings file", hexbytes(prog.cfg_bytes()))
+    rect = window_rect_for(1)
+    check(rect is not None and rect[2:] == PRESETS[1][0],
+          "the window has the size of preset 1 (260 x 115)", str(rect))
+
+    if not check(open_setup(), 'a right click opens "Zezodavoru 1.1 Setup"'):
+        return
+    texts = [drv.ask("text", SETUP, c) for c in (ID_LINK_TEXT, ID_OPEN_CLOSE, ID_PORT_TEXT)]
+    check(texts == ["Qor I/F Closed", "Open I/F", "Com Port: ?"],
+          "the setup dialog shows the closed link and no port", str(texts))
+    press(SETUP, ID_OPEN_CLOSE)
+    seen = dialog_text(ID_LINK_TEXT, "Com Open Fail")
+    check(seen == "Com Open Fail" and drv.ask("text", SETUP, ID_OPEN_CLOSE) == "Open I/F",
+          'opening with no port chosen shows "Com Open Fail" and stays closed', str(seen))
+
+    press(SETUP, ID_SET_PORT)
+    if check(drv.ask("wait", PORTS, 10000) == "ok",
+             '"Set Com Port" opens "Select Com Port"'):
+        items = (drv.ask("items", PORTS, ID_PORT_LIST) or "").split("\t")
+        wanted = f"com{COM}"
+        check(wanted in items, f'the port list offers "{wanted}"', str(items))
+        if wanted in items:
+            drv.ask("select", PORTS, ID_PORT_LIST, items.index(wanted))
+        press(PORTS, ID_OK, gone=PORTS)
+    seen = dialog_text(ID_PORT_TEXT, f"Com Port: {COM}")
+    check(seen == f"Com Port: {COM}", "choosing the port and OK shows it in the setup dialog",
+          str(seen))
+    drv.ask("select", SETUP, ID_SIZE, 3)  # "4X"
+    press(SETUP, ID_DONE, gone=SETUP)
+    expected = cfg(COM, 1, 4)
+    saved = wait_until(lambda: prog.cfg_bytes() == expected, 5)
+    check(saved, '"Done" saves port, scheme and size (0c .. 01 .. 04 ..)',
+          hexbytes(prog.cfg_bytes()))
+    rect = window_rect_for(4)
+    check(rect is not None and rect[2:] == PRESETS[4][0], "size 4 resizes the window to 500 x 185",
+          str(rect))
+
+    ok, detail, shot = screen_agrees(empty, 1)
+    if check(ok, "the idle screen agrees dot for dot with replay (scheme 1, size 4)", detail):
+        # The picture of the README: the idle window as it agreed.
+        os.makedirs(os.path.dirname(SCREENSHOT), exist_ok=True)
+        shot.save(SCREENSHOT)
+
+    if not check(open_setup(), "the setup dialog opens again"):
+        return
+    press(SETUP, ID_OPEN_CLOSE)
+    seen = dialog_text(ID_LINK_TEXT, "Qor Linked")
+    button = drv.ask("text", SETUP, ID_OPEN_CLOSE)
+    linked = check(seen == "Qor Linked" and button == "Close I/F",
+                   '"Open I/F" links: "Qor Linked", button "Close I/F"', f"{seen!r}, {button!r}")
+    press(SETUP, ID_CANCEL, gone=SETUP)
+    if not linked:
+        return
+
+    codes = device_send(line, demo)
+    check(codes == [], "zezodavoru-cli device sends the demo stream", str(codes))
+    ok, detail, shot = screen_agrees(demo, 1)
+    check(ok, "the demo stream's screen agrees dot for dot with replay (scheme 1, size 4)", detail)
+
+    # Keys, read back on the device's end of the line.
+    focus_main()
+    listener = Listener(line, 15)
+    time.sleep(0.5)
+    xdo("key", "a")
+    xdo("key", "shift+2")
+    xdo("keydown", "shift", "keydown", "ctrl")
+    xdo("keyup", "ctrl", "keyup", "shift")
+    xdo("key", "F10")
+    xdo("key", "shift+F10")
+    xdo("key", "Super_L")
+    got = listener.codes(8, 8)
+    check(got == ["41", "40", "f6", "f7", "b9", "d1", "ec", "ed"],
+          "keys arrive as key codes: a, Shift+2, Ctrl+Shift, F10, Shift+F10, left Windows",
+          " ".join(got))
+
+    # White on blue through the dialog's radio button.
+    if check(open_setup(), "the setup dialog opens while linked"):
+        check(drv.ask("text", SETUP, ID_LINK_TEXT) == "Qor Linked",
+              "the link stays open after Cancel")
+        press(SETUP, ID_WHITE_ON_BLUE)
+        wait_until(lambda: drv.ask("checked", SETUP, ID_WHITE_ON_BLUE) == "1", 3)
+        press(SETUP, ID_DONE, gone=SETUP)
+        expected = cfg(COM, 0, 4)
+        check(wait_until(lambda: prog.cfg_bytes() == expected, 5),
+              '"White on Blue" and "Done" save scheme 0', hexbytes(prog.cfg_bytes()))
+        ok, detail, shot = screen_agrees(demo, 0)
+        check(ok, "the screen agrees dot for dot with replay (scheme 0, size 4)", detail)
+
+    # The device's end vanishes while linked.
+    line.close()
+    time.sleep(0.5)
+    check(drv.ask("ping", MAIN, 2000) == "ok",
+          "with the device gone the window still answers messages")
+    with open(f"/proc/{prog.p.pid}/cmdline", "rb") as f:
+        runs_program = b"zezodavoru.exe" in f.read()
+    if check(runs_program, "the program's unix process is known, for measuring its CPU time"):
+        pids = [prog.p.pid] + prefix_processes("wineserver")[:1]
+        before = [cpu_seconds(p) for p in pids]
+        start = time.monotonic()
+        time.sleep(2)
+        used = [(cpu_seconds(p) - b) / (time.monotonic() - start) for p, b in zip(pids, before)]
+        check(sum(used) < 0.5,
+              "with the device gone the program and wineserver use well under half a core",
+              f"program {used[0]:.2f}, wineserver {used[1] if len(used) > 1 else 0:.2f} cores")
+        log(f"CPU with the device gone: {used}")
+    if not check(open_setup(), "with the device gone the setup dialog opens"):
+        return
+    press(SETUP, ID_OPEN_CLOSE)
+    seen = dialog_text(ID_LINK_TEXT, "Qor I/F Closed")
+    check(seen == "Qor I/F Closed" and drv.ask("text", SETUP, ID_OPEN_CLOSE) == "Open I/F",
+          '"Close I/F" closes the dead link', str(seen))
+    line = Line("line2")
+    press(SETUP, ID_OPEN_CLOSE)
+    seen = dialog_text(ID_LINK_TEXT, "Qor Linked")
+    relinked = check(seen == "Qor Linked", '"Open I/F" on a new line links again', str(seen))
+    press(SETUP, ID_CANCEL, gone=SETUP)
+    if relinked:
+        device_send(line, relink)
+        ok, detail, shot = screen_agrees(relink, 0)
+        check(ok, "after relinking the device's bytes reach the screen", detail)
+        focus_main()
+        listener = Listener(line, 10)
+        time.sleep(0.5)
+        xdo("key", "z")
+        got = listener.codes(1, 5)
+        check(got == ["5a"], "after relinking key codes reach the device", " ".join(got))
+
+    # Closing the window while bytes stream in.
+    # About the line's own rate (1920 bytes a second) for half a minute:
+    # four commands of 23 bytes, then a 100 ms pause.
+    flood = os.path.join(WORK, "flood.hex")
+    with open(flood, "w") as f:
+        for i in range(1200):
+            f.write("8C %02X " % (i % 4 + 1) + " ".join("%02X" % (0x41 + (i + k) % 26)
+                                                      for k in range(20)) + " 91\n")
+            if i % 4 == 3:
+                f.write("t\n")
+    sender = spawn([CLI, "device", line.device_end, "--hex", "--for", "30", flood],
+                   stdout=subprocess.DEVNULL)
+    time.sleep(1.5)
+    still_sending = sender.poll() is None
+    start = time.monotonic()
+    code = prog.close(timeout=5)
+    took = time.monotonic() - start
+    check(still_sending and code == 0,
+          "closing the window while bytes stream in ends the program at once with exit code 0",
+          f"exit code {code} after {took:.1f} s, stream still flowing: {still_sending}")
+    time.sleep(0.5)
+    check(not prefix_processes("winedbg") and drv.ask("find", "Program Error") == "none",
+          "no crash dialog after closing")
+    stop(sender)
+    line.close()
+
+
+def short_settings_file():
+    """A 5-byte settings file: port 7, scheme 0, size preset 0."""
+    prog = Program("short", bytes.fromhex("0700000000"))
+    if not check(prog.start(), "the program starts with a 5-byte settings file"):
+        return
+    time.sleep(1)
+    shot = screenshot()
+    colours = shot.getcolors(1 << 16) if shot else None
+    check(colours is not None and len(colours) == 1 and colours[0][1] == DARK_BLUE,
+          "size preset 0 paints no image: the client area is the dark blue background",
+          str(colours[:4] if colours else None))
+    if check(open_setup(), "the setup dialog opens"):
+        seen = [drv.ask("text", SETUP, ID_PORT_TEXT), drv.ask("checked", SETUP, ID_WHITE_ON_BLUE),
+                drv.ask("selection", SETUP, ID_SIZE)]
+        check(seen == ["Com Port: 7", "1", "-1"],
+              'the 5-byte file loads port 7 ("Com Port: 7"), scheme 0 and no size', str(seen))
+        press(SETUP, ID_CANCEL, gone=SETUP)
+    check(prog.close() == 0, "the program closes")
+    check(prog.cfg_bytes() == bytes.fromhex("0700000000"), "the 5-byte file is left as it was",
+          hexbytes(prog.cfg_bytes()))
+
+
+def start_silently(prog, what):
+    """Starts the program and checks that its window comes up with no
+    message box before it; a message box is answered so the run goes on."""
+    prog.p = spawn(["wine", prog.exe], cwd=prog.folder)
+    seen = wait_until(lambda: (drv.ask("find", "Error") != "none" and "box")
+                      or (drv.ask("find", MAIN) != "none" and "window"), 20, 0.2)
+    if seen == "box":
+        message = drv.ask("text", "Error", 0xFFFF)  # the message box's text
+        drv.ask("click", "Error", 1)
+        check(False, what, f"a message box came first: {message!r}")
+        return drv.ask("wait", MAIN, 10000) == "ok"
+    if not check(seen == "window", what):
+        return False
+    time.sleep(1.5)
+    return check(drv.ask("find", "Error") == "none", "no message box appears later")
+
+
+def unwritable_folder():
+    """A folder the program may not write to: no settings file can be
+    created there."""
+    prog = Program("locked")
+    os.chmod(prog.folder, 0o555)
+    probe = "Z:" + os.path.join(prog.folder, "probe.cfg").replace("/", "\\")
+    answer = drv.ask("create", probe)
+    if not check(answer is not None and answer.startswith("fail"),
+                 "CreateFileA cannot create a file in the read-only folder under Wine",
+                 str(answer)):
+        return
+    if not start_silently(prog, "the program starts silently in a read-only folder"):
+        return
+    rect = window_rect_for(1)
+    check(rect is not None and rect[2:] == PRESETS[1][0],
+          "the defaults are in effect (window of preset 1)", str(rect))
+    check(os.listdir(prog.folder) == ["zezodavoru.exe"], "nothing was written to the folder",
+          str(os.listdir(prog.folder)))
+    check(prog.close() == 0, "the program closes")
+    os.chmod(prog.folder, 0o755)
+
+
+def settings_path_is_folder():
+    """A settings path that names a folder: it can be neither read nor
+    created, which counts as a file that cannot be created."""
+    prog = Program("folder")
+    os.mkdir(prog.cfg)
+    path = "Z:" + prog.cfg.replace("/", "\\")
+    refused = [drv.ask("open", path), drv.ask("create", path)]
+    check(all(r and r.startswith("fail") for r in refused),
+          "CreateFileA refuses a settings path that is a folder (reading and creating)",
+          str(refused))
+    if start_silently(prog, "the program starts silently when its settings path is a folder"):
+        rect = window_rect_for(1)
+        check(rect is not None and rect[2:] == PRESETS[1][0],
+              "the defaults are in effect (window of preset 1)", str(rect))
+    check(prog.close() == 0, "the program closes")
+
+
+def sizes_and_scheme_2():
+    """Scheme 2 (white dots on blue, green class background) at each size."""
+    empty = os.path.join(WORK, "empty.hex")
+    for size in (4, 1, 2, 3):
+        prog = Program(f"size{size}", cfg(0, 2, size))
+        if not check(prog.start(), f"the program starts with scheme 2, size {size}"):
+            continue
+        rect = window_rect_for(size)
+        check(rect is not None and rect[2:] == PRESETS[size][0],
+              f"size {size}: the window is {PRESETS[size][0][0]} x {PRESETS[size][0][1]}",
+              str(rect))
+        if size == 4:
+            ok, detail, shot = screen_agrees(empty, 2)
+            check(ok, "scheme 2 paints white on blue, dot for dot as replay (size 4)", detail)
+        else:
+            # The white dots of the client area lie where those of the
+            # replayed image of its size lie, give or take a pixel of
+            # rounding, and clearly not where another size puts them.
+            pictures = {n: replay(empty, 2, n) for n in PRESETS}
+            check(all(p is not None and p.size == PRESETS[n][1] for n, p in pictures.items()),
+                  "replay draws the image of every size preset")
+            agreement = {}
+
+            def close_enough():
+                shot = screenshot()
+                if shot is not None and all(pictures.values()):
+                    agreement.update((n, dot_overlap(shot, p)) for n, p in pictures.items())
+                return agreement.get(size, 0) >= 0.98
+            wait_until(close_enough, 5, 0.3)
+            others = max((a for n, a in agreement.items() if n != size), default=1.0)
+            log(f"size {size} agreement: {agreement}")
+            check(agreement.get(size, 0) >= 0.98 and others < 0.9,
+                  f"size {size}: the client area shows the {PRESETS[size][1][0]} x "
+                  f"{PRESETS[size][1][1]} image",
+                  ", ".join(f"size {n}: {a:.3f}" for n, a in sorted(agreement.items())))
+        check(prog.close() == 0, f"size {size}: the program closes")
+
+
+def main():
+    global drv
+    for path, what in ((CLI, "zezodavoru-cli"), (EXE, "the program"), (DRIVER, "the UI driver")):
+        if not os.path.exists(path):
+            check(False, f"{what} is built", path)
+    if failed:
+        print(f"{passed} passed, {failed} failed")
+        return 1
+    open(os.path.join(WORK, "empty.hex"), "w").close()  # the idle screen's stream
+    drv = Driver()
+    try:
+        if check(drv.ask("find", MAIN, timeout=60) == "none", "the UI driver runs under Wine"):
+            only = os.environ.get("ZEZ_E2E_ONLY", "").split()
+            for part in (first_run_and_link, short_settings_file, unwritable_folder,
+                         settings_path_is_folder, sizes_and_scheme_2):
+                if only and part.__name__ not in only:
+                    continue
+                start = time.monotonic()
+                try:
+                    part()
+                except Exception as e:  # a broken step fails the run, never hangs it
+                    check(False, f"{part.__name__} ran to its end", repr(e))
+                log(f"{part.__name__}: {time.monotonic() - start:.1f} s")
+                record_pids()
+                if drv.ask("find", MAIN) != "none":
+                    drv.ask("close", MAIN)
+                    drv.ask("gone", MAIN, 5000)
+    finally:
+        drv.close()
+        for p in started:
+            stop(p)
+    print(f"{passed} passed, {failed} failed", flush=True)
+    return 0 if failed == 0 else 1
+
+
+if __name__ == "__main__":
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    sys.exit(main())
