@@ -7,7 +7,8 @@
 // stream's ticks) and printing go on together. The run ends once the whole
 // stream is sent and standard input has closed (with the stream read from
 // standard input, --for gives the time to listen instead), or when --for has
-// passed, whichever comes first, or when the other end of the line hangs up.
+// passed, whichever comes first, or when the other end of the line hangs up
+// (a failure if the stream was not all sent).
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -25,6 +26,7 @@
 
 #include "tools/byte_stream.h"
 #include "tools/cli.h"
+#include "tools/cli_common.h"
 
 namespace {
 
@@ -37,9 +39,12 @@ struct DeviceOptions {
     std::optional<double> seconds;
 };
 
-int usage_error(const std::string& message) {
-    std::fprintf(stderr, "device: %s\n", message.c_str());
-    return 2;
+// A failure of the line itself (not of the input): exit status 1.
+int report_line_failure(const std::string& message) {
+    const int error = errno;
+    std::fflush(stdout);
+    std::fprintf(stderr, "zezodavoru-cli: %s: %s\n", message.c_str(), std::strerror(error));
+    return 1;
 }
 
 // A positive, finite number of seconds (fractions allowed).
@@ -61,24 +66,25 @@ bool parse_device_options(const CliArgs& args, DeviceOptions& options, int& stat
         } else if (a == "--for") {
             double seconds = 0;
             if (i + 1 >= args.size() || !parse_seconds(args[i + 1], seconds)) {
-                status = usage_error("option --for needs a positive number of seconds");
+                status = report_bad_input("option --for needs a positive number of seconds");
                 return false;
             }
             options.seconds = seconds;
             ++i;
         } else if (a.size() > 1 && a[0] == '-') {
-            status = usage_error("unknown option " + a);
+            status = report_bad_input("unknown option " + a);
             return false;
         } else {
             positional.push_back(a);
         }
     }
     if (positional.empty()) {
-        status = usage_error("missing PORT (usage: device PORT [--hex] [--for SECONDS] [FILE])");
+        status =
+            report_bad_input("missing PORT (usage: device PORT [--hex] [--for SECONDS] [FILE])");
         return false;
     }
     if (positional.size() > 2) {
-        status = usage_error("unexpected argument " + positional[2]);
+        status = report_bad_input("unexpected argument " + positional[2]);
         return false;
     }
     options.port = positional[0];
@@ -128,17 +134,15 @@ int run_exchange(int fd, const std::vector<StreamStep>& steps, bool watch_stdin,
     size_t next = 0;                   // next step of the stream
     Clock::time_point resume = start;  // end of the current tick's pause
     bool stdin_open = watch_stdin;
-    bool port_open = true;  // false once the other end has hung up
     for (;;) {
         const Clock::time_point now = Clock::now();
         if (deadline && now >= *deadline) break;
         // Ticks whose pause is over are passed; a new tick starts a pause.
-        while (port_open && next < steps.size() && steps[next].tick && now >= resume) {
+        while (next < steps.size() && steps[next].tick && now >= resume) {
             resume = now + std::chrono::milliseconds(100);
             ++next;
         }
         const bool pausing = now < resume;
-        if (!port_open) break;
         const bool stream_done = next >= steps.size() && !pausing;
         // Once the stream is out, the run lasts while standard input stays
         // open (when it is not the stream's source) or until --for.
@@ -154,8 +158,7 @@ int run_exchange(int fd, const std::vector<StreamStep>& steps, bool watch_stdin,
         }
         if (::poll(fds, 2, timeout) < 0) {
             if (errno == EINTR) continue;
-            std::fprintf(stderr, "device: poll failed: %s\n", std::strerror(errno));
-            return 1;
+            return report_line_failure("poll failed");
         }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
             uint8_t buffer[256];
@@ -165,10 +168,15 @@ int run_exchange(int fd, const std::vector<StreamStep>& steps, bool watch_stdin,
                 std::fflush(stdout);
             }
             // A pseudo-terminal whose other end went away reads as end of
-            // file or EIO: nothing more can arrive or be sent.
-            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) port_open = false;
+            // file or EIO: nothing more can arrive or be sent. That ends a
+            // run that was only listening; a stream cut short is a failure.
+            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
+                if (stream_done) return 0;
+                errno = got == 0 ? EPIPE : errno;
+                return report_line_failure("the line went away before the stream was sent");
+            }
         }
-        if (port_open && !stream_done && (fds[0].revents & POLLOUT)) {
+        if (!stream_done && (fds[0].revents & POLLOUT)) {
             // Bytes up to the next tick go out in one write.
             std::vector<uint8_t> chunk;
             for (size_t end = next; end < steps.size() && !steps[end].tick && chunk.size() < 256;
@@ -183,7 +191,7 @@ int run_exchange(int fd, const std::vector<StreamStep>& steps, bool watch_stdin,
             if (::read(STDIN_FILENO, discard, sizeof discard) <= 0) stdin_open = false;
         }
     }
-    if (port_open) tcdrain(fd);
+    tcdrain(fd);
     return 0;
 }
 
@@ -196,19 +204,15 @@ int cli_device(const CliArgs& args) {
 
     std::string text;
     std::string error;
-    if (!read_stream_source(options.file, text, error)) return usage_error(error);
+    if (!read_stream_source(options.file, text, error)) return report_bad_input(error);
     std::vector<StreamStep> steps;
     if (!parse_byte_stream(text, options.hex, steps, error)) {
-        return usage_error((options.file.empty() ? std::string("<stdin>") : options.file) + ": " +
-                           error);
+        return report_bad_input((options.file.empty() ? std::string("<stdin>") : options.file) +
+                                ": " + error);
     }
 
     const int fd = open_serial_port(options.port);
-    if (fd < 0) {
-        std::fprintf(stderr, "device: cannot open %s: %s\n", options.port.c_str(),
-                     std::strerror(errno));
-        return 1;
-    }
+    if (fd < 0) return report_line_failure("cannot open " + options.port);
     const bool stream_from_stdin = options.file.empty() || options.file == "-";
     status = run_exchange(fd, steps, !stream_from_stdin, options.seconds);
     ::close(fd);

@@ -109,5 +109,19 @@ received
 status=$?
 [ "$status" -ne 0 ] && [ "$status" -ne 2 ] || fail "missing port: status $status"
 
+# The line going away ends a run that only listens, at once and without
+# failure.
+begin=$(date +%s%N)
+"$cli" device "$device" --for 10 </dev/null >/dev/null &
+listener=$!
+sleep 0.3
+kill "$socat_pid"
+wait "$socat_pid" 2>/dev/null
+socat_pid=""
+wait "$listener"
+status=$?
+took=$((($(date +%s%N) - begin) / 1000000))
+[ "$status" -eq 0 ] && [ "$took" -lt 3000 ] || fail "hang-up while listening: status $status after $took ms"
+
 [ "$failures" -eq 0 ] && echo "device: all checks passed"
 exit $((failures > 0))
