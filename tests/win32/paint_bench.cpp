@@ -2,6 +2,8 @@
 // a real window under the program's repaint request.
 //
 // For each painter and size preset it measures, for a fixed time each:
+//   * the painter alone, drawing into the window's device context: paints
+//     per second without the window manager's part of a repaint;
 //   * paints per second requested from the main thread (RedrawWindow with
 //     RDW_INVALIDATE | RDW_UPDATENOW, painted at once by this thread);
 //   * repaint requests per second made by a second thread, as the serial
@@ -53,6 +55,26 @@ struct Rate {
     double per_second;
     uint64_t paints;
 };
+
+double painter_alone(HWND hwnd, double seconds) {
+    HDC dc = GetDC(hwnd);
+    uint64_t count = 0;
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    double elapsed = 0;
+    do {
+        if (per_dot) {
+            paint_display_per_dot(dc);
+        } else {
+            paint_display(dc);
+        }
+        GdiFlush();
+        ++count;
+        elapsed = seconds_since(start);
+    } while (elapsed < seconds);
+    ReleaseDC(hwnd, dc);
+    return static_cast<double>(count) / elapsed;
+}
 
 Rate main_thread_paints(HWND hwnd, double seconds) {
     paints = 0;
@@ -129,26 +151,31 @@ int main(int argc, char** argv) {
     main_window = hwnd;
     set_repaint_hook(redraw_main_window);
 
-    std::printf("%-8s %-6s %16s %20s\n", "painter", "preset", "main paints/s", "thread requests/s");
-    double main_rates[2] = {0, 0}, thread_rates[2] = {0, 0};
+    std::printf("%-8s %-6s %14s %16s %20s\n", "painter", "preset", "alone paints/s",
+                "main repaints/s", "thread requests/s");
+    double alone_rates[2] = {0, 0}, main_rates[2] = {0, 0}, thread_rates[2] = {0, 0};
     for (char preset_digit : presets) {
         app_settings.size_preset = static_cast<uint8_t>(preset_digit - '0');
         for (int painter = 0; painter < 2; ++painter) {
             per_dot = painter == 1;
+            const double alone = painter_alone(hwnd, seconds);
             const Rate from_main = main_thread_paints(hwnd, seconds);
             const Rate from_thread = second_thread_requests(seconds);
+            alone_rates[painter] += alone;
             main_rates[painter] += from_main.per_second;
             thread_rates[painter] += from_thread.per_second;
-            std::printf("%-8s %-6c %16.0f %20.0f   (%llu / %llu paints)\n",
-                        per_dot ? "per-dot" : "window", preset_digit, from_main.per_second,
+            std::printf("%-8s %-6c %14.0f %16.0f %20.0f   (%llu / %llu paints)\n",
+                        per_dot ? "per-dot" : "window", preset_digit, alone, from_main.per_second,
                         from_thread.per_second, static_cast<unsigned long long>(from_main.paints),
                         static_cast<unsigned long long>(from_thread.paints));
             std::fflush(stdout);
         }
     }
     std::printf(
-        "speed-up of the window painter over the per-dot painter: main %.1fx, thread %.1fx\n",
-        main_rates[0] / main_rates[1], thread_rates[0] / thread_rates[1]);
+        "speed-up of the window painter over the per-dot painter: alone %.1fx, main %.1fx, "
+        "thread %.1fx\n",
+        alone_rates[0] / alone_rates[1], main_rates[0] / main_rates[1],
+        thread_rates[0] / thread_rates[1]);
 
     set_repaint_hook(nullptr);
     main_window = nullptr;
