@@ -1,13 +1,15 @@
 // The main window under Wine: its creation sequence (class, title, style,
 // placement on top, timer, idle screen), the resize command, the timer and
 // key messages, and destruction while the serial reader is inside a repaint
-// request that waits for the main thread.
+// request that waits for the main thread; and the resources the program
+// carries (menu, icon, version record, manifest).
 #include "app/main_window.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -162,6 +164,37 @@ TEST_F(MainWindowTest, DestructionQuitsAndReleasesTheDisplay) {
     MSG message;
     EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(message.wParam, 0u);
+}
+
+TEST(ProgramResources, MenuIconVersionAndManifest) {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    HMENU menu = LoadMenuA(instance, MAKEINTRESOURCEA(IDM_MAIN_MENU));
+    ASSERT_NE(menu, nullptr);
+    char text[64] = {};
+    GetMenuStringA(menu, 0, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "&Help");
+    HMENU help = GetSubMenu(menu, 0);
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(GetMenuItemCount(help), 1);
+    EXPECT_EQ(GetMenuItemID(help, 0), static_cast<UINT>(IDM_ABOUT));
+    GetMenuStringA(help, 0, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "About Zezodavoru Program");
+    DestroyMenu(menu);
+
+    // One 128 x 128 image with 256 colours.
+    EXPECT_NE(LoadIconA(instance, MAKEINTRESOURCEA(IDI_PROGRAM)), nullptr);
+    HRSRC group = FindResourceA(instance, MAKEINTRESOURCEA(IDI_PROGRAM), RT_GROUP_ICON);
+    ASSERT_NE(group, nullptr);
+    const auto* directory =
+        static_cast<const uint8_t*>(LockResource(LoadResource(instance, group)));
+    ASSERT_NE(directory, nullptr);
+    EXPECT_EQ(directory[4], 1);    // one image
+    EXPECT_EQ(directory[6], 128);  // its width
+    EXPECT_EQ(directory[7], 128);  // and height
+    EXPECT_EQ(directory[12], 8);   // bits per pixel: 256 colours
+
+    EXPECT_NE(FindResourceA(instance, MAKEINTRESOURCEA(1), RT_VERSION), nullptr);
+    EXPECT_NE(FindResourceA(instance, MAKEINTRESOURCEA(1), RT_MANIFEST), nullptr);
 }
 
 // A stand-in for the serial reader: it uses the display under the lock and
