@@ -6,7 +6,8 @@
 # build/windows/bin/{zezodavoru.exe,e2e_ui_driver.exe}; ZEZ_CLI, ZEZ_EXE and
 # ZEZ_DRIVER point elsewhere. A Wine prefix of its own (build/e2e-prefix,
 # or ZEZ_E2E_PREFIX) and a private Xvfb display; everything started here is
-# ended on exit, however the run ends.
+# ended on exit, however the run ends, and the run ends after ZEZ_E2E_LIMIT
+# seconds (300) at most.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$root"
@@ -50,6 +51,6 @@ else
   wineserver -p >>"$work/wine.log" 2>&1
 fi
 status=0
-timeout -k 10 300 /usr/bin/python3 tests/e2e/e2e.py "$work" || status=$?
+timeout -k 10 "${ZEZ_E2E_LIMIT:-300}" /usr/bin/python3 tests/e2e/e2e.py "$work" || status=$?
 echo "end-to-end run took $(($(date +%s) - start)) s (log: $work/e2e.log)"
 exit "$status"
