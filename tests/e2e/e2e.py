@@ -614,9 +614,9 @@ def first_run_and_link():
         got = listener.codes(1, 5)
         check(got == ["5a"], "after relinking key codes reach the device", " ".join(got))
 
-    # Closing the window while bytes stream in.
-    # About the line's own rate (1920 bytes a second) for half a minute:
-    # four commands of 23 bytes, then a 100 ms pause.
+    # Closing the window while bytes stream in: four commands of 23 bytes,
+    # then a 100 ms pause, for half a minute (about half the line's own
+    # 1920 bytes a second).
     flood = os.path.join(WORK, "flood.hex")
     with open(flood, "w") as f:
         for i in range(1200):
