@@ -3,9 +3,10 @@
 //
 // A save never overwrites the file in place: the new image goes to a
 // temporary file beside it, which then replaces the old file in one step, so
-// a save that fails midway leaves the previous settings intact. A folder that
-// cannot be written to is silent; only a read or write that fails on an open
-// file shows a message box.
+// a save that fails midway leaves the previous settings intact. A file that
+// cannot be created or replaced is silent (so is a folder that cannot be
+// written to); only a read or write that fails on an open file shows a
+// message box.
 #include <windows.h>
 
 #include <array>
@@ -75,11 +76,17 @@ int settings_save() {
     if (!file) return 1;
     const bool written = write_image(file.get(), app_settings);
     file.reset();
-    if (!written || !MoveFileExA(temporary.c_str(), settings_path.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!written) {
         DeleteFileA(temporary.c_str());
         MessageBoxA(nullptr, save_failed_text, error_caption, MB_OK);
         return 0;
+    }
+    // A settings file that cannot be replaced (held by another program, or a
+    // folder in its place) counts as one that cannot be created: silent, and
+    // the old file stays as it was.
+    if (!MoveFileExA(temporary.c_str(), settings_path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(temporary.c_str());
     }
     return 1;
 }

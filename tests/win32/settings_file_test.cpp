@@ -155,7 +155,7 @@ TEST_F(SettingsFile, ReservedBytesAndUnknownSchemeSurviveLoadAndSave) {
     EXPECT_TRUE(boxes_.texts().empty());
 }
 
-TEST_F(SettingsFile, SaveThatCannotReplaceTheFileKeepsItAndSaysSo) {
+TEST_F(SettingsFile, SaveThatCannotReplaceTheFileKeepsItSilently) {
     const Bytes original{3, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0};
     write_file(file_, original);
     // Another program holds the file open and does not let it be replaced.
@@ -163,11 +163,21 @@ TEST_F(SettingsFile, SaveThatCannotReplaceTheFileKeepsItAndSaysSo) {
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     app_settings.com_port = 9;
-    EXPECT_EQ(settings_save(), 0);
+    EXPECT_EQ(settings_save(), 1);
     CloseHandle(holder);
     EXPECT_EQ(read_file(file_), original);
     EXPECT_FALSE(exists(file_ + ".new"));
-    EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"Save State Failed."});
+    EXPECT_TRUE(boxes_.texts().empty());
+}
+
+TEST_F(SettingsFile, FolderInPlaceOfTheFileStartsSilentlyWithDefaults) {
+    ASSERT_TRUE(CreateDirectoryA(file_.c_str(), nullptr));
+    app_settings.com_port = 5;
+    EXPECT_EQ(settings_load(), 1);
+    EXPECT_EQ(app_settings.size_preset, 1);
+    EXPECT_FALSE(exists(file_ + ".new"));
+    EXPECT_TRUE(boxes_.texts().empty());
+    RemoveDirectoryA(file_.c_str());
 }
 
 TEST_F(SettingsFile, UnwritableFolderStartsSilentlyWithDefaults) {
