@@ -10,11 +10,12 @@
 //
 // Lifetime of the reader: com_start_reader raises reader_running before the
 // thread exists, so a close that comes first still stops it; com_close
-// closes the port (ending a pending read), clears the flag and waits for the
-// thread's end, serving the paints that the reader's repaint requests wait
-// for meanwhile. A reader of an earlier opening has therefore always ended
-// before the next one starts, and the caller may release the display once
-// com_close has returned.
+// clears the flag, cancels the pending read and waits for the thread's end,
+// serving the paints that the reader's repaint requests wait for meanwhile,
+// and only then closes the port, so the reader never uses a closed handle.
+// A reader of an earlier opening has therefore always ended before the next
+// one starts, and the caller may release the display once com_close has
+// returned.
 #include <windows.h>
 
 #include <cstddef>
@@ -157,12 +158,18 @@ bool com_start_reader() {
 
 void com_close() {
     reader_running = 0;
-    if (const HANDLE port = com_handle.exchange(nullptr)) CloseHandle(port);
+    // The port is cancelled, not closed, while the reader may still hold its
+    // handle: the pending read ends at once, and the handle stays valid until
+    // the reader has ended. A read the reader issues after the cancel ends by
+    // its own time-out.
+    const HANDLE port = com_handle.exchange(nullptr);
+    if (port != nullptr) CancelIoEx(port, nullptr);
     // Taken out first: a close made while this one waits finds nothing to do.
     if (const HANDLE thread = std::exchange(reader_thread_handle, nullptr)) {
         wait_serving_sent_messages(thread);
         CloseHandle(thread);
     }
+    if (port != nullptr) CloseHandle(port);
 }
 
 int com_write(const uint8_t* buffer, uint32_t count) {
