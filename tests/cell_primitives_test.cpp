@@ -10,25 +10,13 @@
 #include <string>
 
 #include "app/shell_state.h"
+#include "tests/screen_cells.h"
 
 namespace {
 
-constexpr std::array<int, 4> row_address = {0x00, 0x40, 0x14, 0x54};
-
-uint8_t cell(int column, int row) {
-    return display->ddram[static_cast<size_t>((row_address[row - 1] + column - 1) & 0x7F)];
-}
-
-// The 20 codes of a row as a string, for readable comparisons.
-std::string row_text(int row) {
-    std::string text;
-    for (int column = 1; column <= 20; ++column) text += static_cast<char>(cell(column, row));
-    return text;
-}
-
 void write_row(int row, const std::string& text) {
     for (size_t i = 0; i < text.size(); ++i) {
-        display->ddram[static_cast<size_t>(row_address[row - 1]) + i] =
+        display->ddram[static_cast<size_t>(screen_row_address[row - 1]) + i] =
             static_cast<uint8_t>(text[i]);
     }
 }

@@ -13,22 +13,10 @@
 #include <string>
 
 #include "app/shell_state.h"
+#include "tests/screen_cells.h"
 
 namespace {
 
-constexpr std::array<int, 4> row_address = {0x00, 0x40, 0x14, 0x54};
-
-uint8_t cell(int column, int row) {
-    return display->ddram[static_cast<size_t>((row_address[row - 1] + column - 1) & 0x7F)];
-}
-
-std::string row_text(int row) {
-    std::string text;
-    for (int column = 1; column <= 20; ++column) text += static_cast<char>(cell(column, row));
-    return text;
-}
-
-const std::string idle_row = "RX15" + std::string(12, '\x02') + "TX15";
 const std::string blank_row(20, ' ');
 
 void feed(std::initializer_list<uint8_t> bytes) {

@@ -10,20 +10,9 @@
 
 #include "app/shell_state.h"
 #include "protocol/cell_primitives.h"
+#include "tests/screen_cells.h"
 
 namespace {
-
-constexpr std::array<int, 4> row_address = {0x00, 0x40, 0x14, 0x54};
-
-uint8_t cell(int column, int row) {
-    return display->ddram[static_cast<size_t>((row_address[row - 1] + column - 1) & 0x7F)];
-}
-
-std::string row_text(int row) {
-    std::string text;
-    for (int column = 1; column <= 20; ++column) text += static_cast<char>(cell(column, row));
-    return text;
-}
 
 // One dot row of a custom character, read back through the controller.
 uint8_t glyph_row(int glyph, int row) {
@@ -32,8 +21,6 @@ uint8_t glyph_row(int glyph, int row) {
     lcd_command(*display, 0x80);
     return value;
 }
-
-const std::string idle_row = "RX15" + std::string(12, '\x02') + "TX15";
 
 class StatusLine : public ::testing::Test {
 protected:
