@@ -1,16 +1,7 @@
 # Bad input to `zezodavoru-cli controller`: exit status 2 and one line on
 # standard error naming the line and token or the option; output printed
 # before the fault stands. Also the accepted byte forms and comments.
-set -u
-cli=$1
-failures=0
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/common.bash"
 
 # bad NAME WANT_STDOUT PATTERN... -- ARGS < script: status 2, exactly one
 # stderr line containing every PATTERN, standard output as given.
@@ -24,13 +15,13 @@ bad() {
     done
     shift
     local status=0
-    "$cli" controller "$@" >"$tmp/out" 2>"$tmp/err" || status=$?
+    "$cli" controller "$@" >"$work/out" 2>"$work/err" || status=$?
     [[ $status -eq 2 ]] || fail "$name: status $status, want 2"
-    [[ $(wc -l <"$tmp/err") -eq 1 ]] || fail "$name: stderr is not one line: $(cat "$tmp/err")"
+    [[ $(wc -l <"$work/err") -eq 1 ]] || fail "$name: stderr is not one line: $(cat "$work/err")"
     for p in "${patterns[@]}"; do
-        grep -qF -- "$p" "$tmp/err" || fail "$name: stderr lacks '$p': $(cat "$tmp/err")"
+        grep -qF -- "$p" "$work/err" || fail "$name: stderr lacks '$p': $(cat "$work/err")"
     done
-    [[ $(cat "$tmp/out") == "$want_out" ]] || fail "$name: stdout '$(head -c 200 "$tmp/out")'"
+    [[ $(cat "$work/out") == "$want_out" ]] || fail "$name: stdout '$(head -c 200 "$work/out")'"
 }
 
 bad "unknown token" "" "line 3" "'bogus'" -- <<<$'i 0c\n\n  d 41 bogus'
@@ -52,21 +43,17 @@ bad "malformed ROM select" "" "--rom" "'x'" -- --rom x </dev/null
 bad "missing ROM select" "" "--rom" -- --rom
 bad "unknown option" "" "'--bogus'" -- --bogus </dev/null
 bad "two scripts" "" "'b'" -- a b
-bad "unreadable script" "" "$tmp/none.txt" -- "$tmp/none.txt"
-bad "directory as script" "" "$tmp" -- "$tmp"
+bad "unreadable script" "" "$work/none.txt" -- "$work/none.txt"
+bad "directory as script" "" "$work" -- "$work"
 
 # Accepted: byte forms, '#' comments ending a token, a script file.
-printf 'i 0C # display on\nd 0x41 d 0X42 d a d 7e#tilde\nd 5 r\n' >"$tmp/script.txt"
+printf 'i 0C # display on\nd 0x41 d 0X42 d a d 7e#tilde\nd 5 r\n' >"$work/script.txt"
 status=0
-"$cli" controller "$tmp/script.txt" >"$tmp/out" 2>"$tmp/err" || status=$?
-[[ $status -eq 0 && ! -s "$tmp/err" ]] || fail "valid script: status $status, $(cat "$tmp/err")"
-[[ $(sed -n 1p "$tmp/out") == 20 ]] || fail "valid script: read $(sed -n 1p "$tmp/out")"
-[[ $(sed -n 5p "$tmp/out") == "41 42 0a 7e 05 $(printf '20 %.0s' {1..15} | sed 's/ $//')" ]] ||
-    fail "valid script: cells $(sed -n 5p "$tmp/out")"
-[[ $(sed -n 2p "$tmp/out") == "address 06" ]] || fail "valid script: $(sed -n 2p "$tmp/out")"
+"$cli" controller "$work/script.txt" >"$work/out" 2>"$work/err" || status=$?
+[[ $status -eq 0 && ! -s "$work/err" ]] || fail "valid script: status $status, $(cat "$work/err")"
+[[ $(sed -n 1p "$work/out") == 20 ]] || fail "valid script: read $(sed -n 1p "$work/out")"
+[[ $(sed -n 5p "$work/out") == "41 42 0a 7e 05 $(printf '20 %.0s' {1..15} | sed 's/ $//')" ]] ||
+    fail "valid script: cells $(sed -n 5p "$work/out")"
+[[ $(sed -n 2p "$work/out") == "address 06" ]] || fail "valid script: $(sed -n 2p "$work/out")"
 
-if [[ $failures -gt 0 ]]; then
-    echo "$failures failure(s)"
-    exit 1
-fi
-echo "all passed"
+finish

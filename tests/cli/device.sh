@@ -4,21 +4,9 @@
 # byte (hex text with comments and tick pauses, or raw), bytes coming back
 # are printed one per line, the run ends with standard input or --for, and
 # bad input or options exit with status 2 and one line naming the fault.
-set -u
-cli=$1
-failures=0
-work=$(mktemp -d)
+source "$(dirname "$0")/common.bash"
 socat_pid=""
-cleanup() {
-    [ -n "$socat_pid" ] && kill "$socat_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+cleanup() { [ -n "$socat_pid" ] && kill "$socat_pid" 2>/dev/null; }
 
 device="$work/device"
 program="$work/program"
@@ -123,5 +111,4 @@ status=$?
 took=$((($(date +%s%N) - begin) / 1000000))
 [ "$status" -eq 0 ] && [ "$took" -lt 3000 ] || fail "hang-up while listening: status $status after $took ms"
 
-[ "$failures" -eq 0 ] && echo "device: all checks passed"
-exit $((failures > 0))
+finish

@@ -1,15 +1,8 @@
 # Helpers for the controller tests of zezodavoru-cli, sourced by
 # tests/cli/controller_*.sh. The tool's path is the script's first argument.
-set -u
-cli=$1
-failures=0
+source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 out=""
 dump=""
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
 
 # run [options...] < script: runs the controller subcommand; its output goes
 # to $out and its last dump to $dump.
@@ -28,13 +21,6 @@ use_dump() {
         END { printf "%s", buf }')
 }
 
-# expect NAME WANT GOT
-expect() {
-    if [[ "$2" != "$3" ]]; then
-        fail "$1"
-        diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | head -n 20
-    fi
-}
 
 # Lines of the selected dump before its first dot row (address, shift, cells).
 head_lines() { printf '%s\n' "$dump" | awk '{ print } /^dots$/ { exit }'; }
@@ -65,10 +51,3 @@ repeat() { for ((k = 0; k < $1; k++)); do echo "$2"; done; }
 # spaces N: N cells of code 20.
 spaces() { repeat "$1" 20 | paste -sd ' '; }
 
-finish() {
-    if [[ $failures -gt 0 ]]; then
-        echo "$failures failure(s)"
-        exit 1
-    fi
-    echo "all passed"
-}

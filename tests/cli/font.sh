@@ -1,34 +1,25 @@
 # `zezodavoru-cli font`: the listing format, the telling rows of the three
 # fonts, their blank codes, the picture sheet, and bad options.
-set -u
-cli=$1
-failures=0
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/common.bash"
 
 for rom in 0 1 8x16; do
-    "$cli" font --rom "$rom" >"$tmp/$rom.txt" || fail "font --rom $rom exited with $?"
+    "$cli" font --rom "$rom" >"$work/$rom.txt" || fail "font --rom $rom exited with $?"
 done
 
 # Format: 240 lines, codes 10..ff in order, 5 or 16 lowercase hex bytes.
 for rom in 0 1 8x16; do
     count=5
     [[ $rom == 8x16 ]] && count=16
-    [[ $(wc -l <"$tmp/$rom.txt") -eq 240 ]] || fail "rom $rom: $(wc -l <"$tmp/$rom.txt") lines"
-    [[ $(cut -d: -f1 "$tmp/$rom.txt" | paste -sd ' ') == "$(printf '%02x ' $(seq 16 255) | sed 's/ $//')" ]] ||
+    [[ $(wc -l <"$work/$rom.txt") -eq 240 ]] || fail "rom $rom: $(wc -l <"$work/$rom.txt") lines"
+    [[ $(cut -d: -f1 "$work/$rom.txt" | paste -sd ' ') == "$(printf '%02x ' $(seq 16 255) | sed 's/ $//')" ]] ||
         fail "rom $rom: codes out of order"
-    bad=$(grep -Evc "^[0-9a-f]{2}:( [0-9a-f]{2}){$count}\$" "$tmp/$rom.txt")
+    bad=$(grep -Evc "^[0-9a-f]{2}:( [0-9a-f]{2}){$count}\$" "$work/$rom.txt")
     [[ $bad -eq 0 ]] || fail "rom $rom: $bad malformed lines"
 done
 
 # Telling rows.
 while read -r rom line; do
-    grep -qx "$line" "$tmp/$rom.txt" || fail "rom $rom: want '$line', have '$(grep "^${line%%:*}:" "$tmp/$rom.txt")'"
+    grep -qx "$line" "$work/$rom.txt" || fail "rom $rom: want '$line', have '$(grep "^${line%%:*}:" "$work/$rom.txt")'"
 done <<'EOF_ROWS'
 0 10: 00 00 00 00 00
 1 10: 00 7f 3e 1c 08
@@ -63,37 +54,37 @@ EOF_ROWS
 # 0x20 in the second; no other code has the same bytes in both.
 blank_codes() { grep ': 00 00 00 00 00$' "$1" | cut -d: -f1 | paste -sd ' '; }
 want0="$(printf '%02x ' $(seq 16 32) $(seq 128 160) 254 | sed 's/ $//')"
-[[ $(blank_codes "$tmp/0.txt") == "$want0" ]] || fail "rom 0 blanks: $(blank_codes "$tmp/0.txt")"
-[[ $(blank_codes "$tmp/1.txt") == 20 ]] || fail "rom 1 blanks: $(blank_codes "$tmp/1.txt")"
-same=$(paste -d'|' "$tmp/0.txt" "$tmp/1.txt" | awk -F'|' '$1 == $2 { printf "%s ", substr($1, 1, 2) }')
+[[ $(blank_codes "$work/0.txt") == "$want0" ]] || fail "rom 0 blanks: $(blank_codes "$work/0.txt")"
+[[ $(blank_codes "$work/1.txt") == 20 ]] || fail "rom 1 blanks: $(blank_codes "$work/1.txt")"
+same=$(paste -d'|' "$work/0.txt" "$work/1.txt" | awk -F'|' '$1 == $2 { printf "%s ", substr($1, 1, 2) }')
 [[ $same == "20 " ]] || fail "codes equal in both ROM fonts: $same"
 
 # Picture sheet: a PNG of 16 x 15 glyph cells, written whole.
 png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ print $1 * 16777216 + $2 * 65536 + $3 * 256 + $4, $5 * 16777216 + $6 * 65536 + $7 * 256 + $8 }'; }
 for rom in 1 8x16; do
-    "$cli" font --rom "$rom" --png "$tmp/sheet-$rom.png" >"$tmp/listing" || fail "png $rom: status $?"
-    cmp -s "$tmp/listing" "$tmp/$rom.txt" || fail "png $rom: listing differs"
-    [[ $(od -An -tx1 -N8 "$tmp/sheet-$rom.png" | tr -d ' ') == 89504e470d0a1a0a ]] ||
+    "$cli" font --rom "$rom" --png "$work/sheet-$rom.png" >"$work/listing" || fail "png $rom: status $?"
+    cmp -s "$work/listing" "$work/$rom.txt" || fail "png $rom: listing differs"
+    [[ $(od -An -tx1 -N8 "$work/sheet-$rom.png" | tr -d ' ') == 89504e470d0a1a0a ]] ||
         fail "png $rom: no PNG signature"
 done
-[[ $(png_size "$tmp/sheet-1.png") == "456 608" ]] || fail "png 1 size $(png_size "$tmp/sheet-1.png")"
-[[ $(png_size "$tmp/sheet-8x16.png") == "648 1088" ]] || fail "png 8x16 size $(png_size "$tmp/sheet-8x16.png")"
-[[ $(ls "$tmp" | grep -c tmp) -eq 0 ]] || fail "temporary files left: $(ls "$tmp")"
+[[ $(png_size "$work/sheet-1.png") == "456 608" ]] || fail "png 1 size $(png_size "$work/sheet-1.png")"
+[[ $(png_size "$work/sheet-8x16.png") == "648 1088" ]] || fail "png 8x16 size $(png_size "$work/sheet-8x16.png")"
+[[ $(ls "$work" | grep -c tmp) -eq 0 ]] || fail "temporary files left: $(ls "$work")"
 # An unwritable target: failure, nothing left behind.
 status=0
-"$cli" font --rom 0 --png "$tmp/missing/sheet.png" >/dev/null 2>"$tmp/err" || status=$?
-[[ $status -ne 0 && -s "$tmp/err" ]] || fail "unwritable png: status $status"
-[[ ! -e "$tmp/missing" ]] || fail "unwritable png left files"
+"$cli" font --rom 0 --png "$work/missing/sheet.png" >/dev/null 2>"$work/err" || status=$?
+[[ $status -ne 0 && -s "$work/err" ]] || fail "unwritable png: status $status"
+[[ ! -e "$work/missing" ]] || fail "unwritable png left files"
 
 # Bad options: status 2, one stderr line naming the option.
 while IFS='|' read -r args pattern; do
     status=0
     # shellcheck disable=SC2086
-    "$cli" font $args >"$tmp/out" 2>"$tmp/err" || status=$?
+    "$cli" font $args >"$work/out" 2>"$work/err" || status=$?
     [[ $status -eq 2 ]] || fail "font $args: status $status"
-    [[ $(wc -l <"$tmp/err") -eq 1 ]] && grep -qF -- "$pattern" "$tmp/err" ||
-        fail "font $args: stderr '$(cat "$tmp/err")'"
-    [[ ! -s "$tmp/out" ]] || fail "font $args: printed a listing"
+    [[ $(wc -l <"$work/err") -eq 1 ]] && grep -qF -- "$pattern" "$work/err" ||
+        fail "font $args: stderr '$(cat "$work/err")'"
+    [[ ! -s "$work/out" ]] || fail "font $args: printed a listing"
 done <<'EOF_BAD'
 |--rom
 --rom 2|'2'
@@ -103,8 +94,4 @@ done <<'EOF_BAD'
 --rom 1 --png|--png
 EOF_BAD
 
-if [[ $failures -gt 0 ]]; then
-    echo "$failures failure(s)"
-    exit 1
-fi
-echo "all passed"
+finish

@@ -1,11 +1,7 @@
 #!/bin/bash
 # replay: bad input and bad options end with exit status 2, one line on
 # standard error naming the position or the option, and no dump.
-set -u
-cli=$1
-failures=0
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.bash"
 
 # bad NAME PATTERN STDIN ARGS...: expects status 2, nothing on standard
 # output, and exactly one line on standard error that matches PATTERN.
@@ -17,9 +13,8 @@ bad() {
     local lines
     lines=$(wc -l <"$work/err")
     if [[ $status -ne 2 || -s "$work/out" || $lines -ne 1 ]] || ! grep -q -- "$pattern" "$work/err"; then
-        echo "FAIL: $name (status $status, $lines error line(s))"
+        fail "$name (status $status, $lines error line(s))"
         cat "$work/err"
-        failures=$((failures + 1))
     fi
 }
 
@@ -40,12 +35,7 @@ bad "unwritable picture" "$work/no/such/dir.png" "" --png "$work/no/such/dir.png
 
 # Good input next to the bad: comments, ticks and upper or lower case.
 out=$(printf '%s\n' "# start" "9e T 94 0a # ten" "t95 2a" | "$cli" replay --hex) ||
-    { echo "FAIL: valid hex text rejected"; failures=$((failures + 1)); }
-[[ "$(sed -n 1p <<<"$out")" == "repaints 3" ]] ||
-    { echo "FAIL: valid hex text: $(sed -n 1p <<<"$out")"; failures=$((failures + 1)); }
+    fail "valid hex text rejected"
+expect_line "valid hex text" 1 "repaints 3"
 
-if ((failures > 0)); then
-    echo "$failures failure(s)"
-    exit 1
-fi
-echo "all passed"
+finish
