@@ -44,14 +44,18 @@ void shell_state_reset() {
     repaint_requests = 0;
 }
 
-void set_repaint_hook(RepaintHook hook) { repaint_hook = hook; }
+void set_repaint_hook(RepaintHook hook) {
+    repaint_hook = hook;
+}
 
 void request_repaint() {
     ++repaint_requests;
     if (RepaintHook hook = repaint_hook.load()) hook();
 }
 
-uint64_t repaint_count() { return repaint_requests.load(); }
+uint64_t repaint_count() {
+    return repaint_requests.load();
+}
 
 void blink_tick() {
     ++blink_counter;

@@ -24,7 +24,8 @@ const SizePreset* size_preset_info(uint8_t preset) {
     return &presets[preset - 1u];
 }
 
-void build_window_image(const LcdController& c, SchemeColors colors, std::vector<uint32_t>& pixels) {
+void build_window_image(const LcdController& c, SchemeColors colors,
+                        std::vector<uint32_t>& pixels) {
     const uint32_t on = colorref_to_pixel(colors.dot_on);
     const uint32_t off = colorref_to_pixel(colors.dot_off);
     pixels.assign(static_cast<size_t>(image_width) * image_height, off);

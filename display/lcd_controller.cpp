@@ -9,7 +9,9 @@
 namespace {
 
 // Row of the dot at row r of a CGRAM slot byte: bit 7 is the top row.
-constexpr uint8_t cgram_row_bit(int32_t row) { return static_cast<uint8_t>(0x80u >> row); }
+constexpr uint8_t cgram_row_bit(int32_t row) {
+    return static_cast<uint8_t>(0x80u >> row);
+}
 
 // Set DDRAM address (1xxxxxxx), in order of precedence: the two-byte graphic
 // address, the graphic variant's word address, the text variant's address.
@@ -99,7 +101,9 @@ std::unique_ptr<LcdController> lcd_create(int32_t columns, int32_t rows, uint32_
     return c;
 }
 
-void lcd_destroy(std::unique_ptr<LcdController>& controller) { controller.reset(); }
+void lcd_destroy(std::unique_ptr<LcdController>& controller) {
+    controller.reset();
+}
 
 void lcd_command(LcdController& c, uint8_t b) {
     if (b & 0x80) {

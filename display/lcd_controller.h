@@ -34,27 +34,27 @@
 #include <vector>
 
 struct LcdController {
-    int32_t columns = 0;           // text columns (16 in the graphic variant)
-    int32_t rows = 0;              // text rows: 1, 2 or 4
-    uint8_t entry_mode = 0x02;     // bit 1 I/D (increment), bit 0 S (shift)
-    uint8_t display_control = 0;   // bit 2 D (on), bit 1 C (underline), bit 0 B (block)
-    int32_t display_shift = 0;     // +1 moves the shown text one column left; folded
-                                   // modulo row_stride only beyond +-2^30
+    int32_t columns = 0;               // text columns (16 in the graphic variant)
+    int32_t rows = 0;                  // text rows: 1, 2 or 4
+    uint8_t entry_mode = 0x02;         // bit 1 I/D (increment), bit 0 S (shift)
+    uint8_t display_control = 0;       // bit 2 D (on), bit 1 C (underline), bit 0 B (block)
+    int32_t display_shift = 0;         // +1 moves the shown text one column left; folded
+                                       // modulo row_stride only beyond +-2^30
     std::array<uint8_t, 128> ddram{};  // display RAM, one character code per byte
-    int32_t ddram_cursor = 0;      // display-RAM address counter, index into ddram
-    int32_t row_stride = 0;        // display-RAM characters per text row (80/40/20/16)
+    int32_t ddram_cursor = 0;          // display-RAM address counter, index into ddram
+    int32_t row_stride = 0;            // display-RAM characters per text row (80/40/20/16)
     std::array<uint8_t, 128> cgram{};  // character-generator RAM, 16 slots of 8 bytes
-    int32_t cgram_cursor = -1;     // CGRAM address 0..127, or lcd_no_cursor
-    uint32_t rom_select = 0;       // 0 selects the first 5x8 ROM font, nonzero the second
-    uint8_t extended_set = 0;      // RE bit of the last Function set (graphic variant)
-    uint8_t graphic_on = 0;        // G bit: data and addresses go to graphic RAM
-    uint8_t gdram_row_latch = 0xFF;  // pending vertical graphic address, 0xFF = none
-    std::vector<uint8_t> gdram;    // graphic RAM; empty in the text variant
-    int32_t gdram_cursor = 0;      // graphic-RAM address counter, index into gdram
-    std::vector<uint8_t> dots;     // dot matrix, row-major: 0 off, 1 on, 255 display off
-    int32_t dot_width = 0;         // dots per dot row
-    int32_t dot_height = 0;        // dot rows
-    int32_t dot_count = 0;         // dot_width * dot_height
+    int32_t cgram_cursor = -1;         // CGRAM address 0..127, or lcd_no_cursor
+    uint32_t rom_select = 0;           // 0 selects the first 5x8 ROM font, nonzero the second
+    uint8_t extended_set = 0;          // RE bit of the last Function set (graphic variant)
+    uint8_t graphic_on = 0;            // G bit: data and addresses go to graphic RAM
+    uint8_t gdram_row_latch = 0xFF;    // pending vertical graphic address, 0xFF = none
+    std::vector<uint8_t> gdram;        // graphic RAM; empty in the text variant
+    int32_t gdram_cursor = 0;          // graphic-RAM address counter, index into gdram
+    std::vector<uint8_t> dots;         // dot matrix, row-major: 0 off, 1 on, 255 display off
+    int32_t dot_width = 0;             // dots per dot row
+    int32_t dot_height = 0;            // dot rows
+    int32_t dot_count = 0;             // dot_width * dot_height
 };
 
 // Value of cgram_cursor while display RAM (or graphic RAM) is addressed.
@@ -66,7 +66,9 @@ inline constexpr int32_t lcd_gdram_wrap = 920;
 inline constexpr int32_t lcd_gdram_size = 1024;
 
 // True for the graphic variant: the presence of graphic RAM is what makes it.
-inline bool lcd_is_graphic(const LcdController& c) { return !c.gdram.empty(); }
+inline bool lcd_is_graphic(const LcdController& c) {
+    return !c.gdram.empty();
+}
 
 // Creates a controller. Exactly 115 x 64 gives the graphic variant (16 x 4
 // text); otherwise columns are clamped to 8..40 and rows to 1..4, 3 rows

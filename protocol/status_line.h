@@ -15,11 +15,11 @@
 
 // State kept between calls of the status-line routines.
 struct CompositionState {
-    uint8_t last_mode_flags = 0;          // flags of the latest draw_mode_field call
-    int32_t flash_countdown = 0;          // timer ticks until the mode field returns
-    std::array<uint8_t, 4> left_override{};   // active while byte 0 is nonzero
+    uint8_t last_mode_flags = 0;             // flags of the latest draw_mode_field call
+    int32_t flash_countdown = 0;             // timer ticks until the mode field returns
+    std::array<uint8_t, 4> left_override{};  // active while byte 0 is nonzero
     std::array<uint8_t, 4> right_override{};
-    uint8_t busy_column = 0;              // cell of the busy indicator
+    uint8_t busy_column = 0;  // cell of the busy indicator
     uint8_t busy_row = 0;
 };
 
