@@ -8,15 +8,12 @@
 #include <vector>
 
 #include "app/shell_state.h"
+#include "app/shell_state_win32.h"
 #include "app/win32_helpers.h"
 #include "app/window_image.h"
 #include "display/rasteriser.h"
 
 namespace {
-
-// The picture of the last paint, reused so that a paint allocates nothing.
-// Main thread only.
-std::vector<uint32_t> window_pixels;
 
 BITMAPINFO window_image_format() {
     BITMAPINFO info{};
