@@ -28,16 +28,7 @@ constexpr uint8_t cursor_block = 0x01;
 constexpr uint8_t cursor_underline = 0x02;
 constexpr uint8_t display_on_bit = 0x04;
 
-// Text-variant cell: 5 glyph columns plus a gap column, 8 glyph rows plus the
-// cursor row.
-constexpr int32_t cell_width = 6;
-constexpr int32_t cell_height = 9;
-constexpr int32_t glyph_columns = 5;
-constexpr int32_t glyph_rows = 8;
-
-// Graphic-variant cell and graphic-RAM line layout.
-constexpr int32_t wide_cell_width = 8;
-constexpr int32_t wide_cell_height = 16;
+// Graphic-RAM line layout.
 constexpr int32_t gdram_line_bytes = 32;
 constexpr int32_t gdram_half_offset = 16;  // the lower half-screen row in a line
 constexpr int32_t gdram_row_bytes = 14;    // 112 dots per graphic row
@@ -74,80 +65,70 @@ RowWalk row_walk(LcdController& c, int32_t row) {
     return {first - offset, offset, c.row_stride};
 }
 
-void render_text_cells(LcdController& c) {
-    const uint8_t cursor = visible_cursor(c);
-    const bool on = (c.display_control & display_on_bit) != 0;
-    const size_t width = static_cast<size_t>(c.dot_width);
-    for (int32_t i = 0; i < c.rows; ++i) {
-        uint8_t* row_origin = c.dots.data() + static_cast<size_t>(cell_height * i) * width;
-        RowWalk addresses = row_walk(c, i);
-        for (int32_t j = 0; j < c.columns; ++j) {
-            const int32_t a = addresses.next();
-            uint8_t* cell = row_origin + static_cast<size_t>(cell_width * j);
-            if (!on) {
-                for (int32_t k = 0; k < cell_height; ++k) {
-                    std::memset(cell + k * width, dot_display_off, glyph_columns);
-                }
-                continue;
-            }
-            const std::span<const uint8_t> g = lcd_glyph(c, c.ddram[static_cast<size_t>(a)]);
-            for (int32_t k = 0; k < glyph_rows; ++k) {
-                uint8_t* line = cell + k * width;
-                const int32_t bit = 7 - k;
-                for (int32_t l = 0; l < glyph_columns; ++l) {
-                    line[l] = static_cast<uint8_t>((g[static_cast<size_t>(l)] >> bit) & 1);
-                }
-            }
-            uint8_t* cursor_row = cell + glyph_rows * width;
-            std::memset(cursor_row, dot_off, glyph_columns);
-            if (cursor == 0 || c.ddram_cursor != a) continue;
-            if (cursor & cursor_block) {
-                for (int32_t k = 0; k < cell_height; ++k) {
-                    std::memset(cell + k * width, dot_on, glyph_columns);
-                }
-            } else {
-                std::memset(cursor_row, dot_on, glyph_columns);
-            }
-        }
+// The shape of a text cell in the dot matrix. Text-variant cells are 5 x 8
+// glyph dots stored by columns, a cursor row below them and a gap column
+// beside them; the graphic variant's cells are 8 x 16 glyph dots stored by
+// rows, without gaps, the underline cursor drawn over the last glyph row.
+struct CellShape {
+    int32_t pitch;          // dots from one cell's left edge to the next
+    int32_t height;         // dot rows of a cell
+    int32_t glyph_rows;     // rows that show the glyph; any below are blank
+    int32_t glyph_columns;  // dots of a glyph row
+    int32_t underline_row;  // the cell row of the underline cursor
+    bool by_columns;        // glyph bytes are dot columns (else dot rows)
+};
+constexpr CellShape text_cell{6, 9, 8, 5, 8, true};
+constexpr CellShape wide_cell{8, 16, 16, 8, 15, false};
+
+// Dot (row k, column l) of a glyph: 1 if lit.
+template <CellShape shape>
+uint8_t glyph_dot(std::span<const uint8_t> g, int32_t k, int32_t l) {
+    if constexpr (shape.by_columns) {
+        return static_cast<uint8_t>((g[static_cast<size_t>(l)] >> (7 - k)) & 1);
+    } else {
+        return static_cast<uint8_t>((g[static_cast<size_t>(k)] >> (7 - l)) & 1);
     }
 }
 
-// The graphic variant's text layer: 8 x 16 cells without gaps, clipped at
-// the right edge of the matrix.
-void render_wide_cells(LcdController& c) {
+// Every text cell: the glyph of the code its address shows, the cursor in
+// the cell whose address the counter holds, or 255 throughout while the
+// display is off. Cells reaching past the matrix's right edge are clipped.
+template <CellShape shape>
+void render_cells(LcdController& c) {
     const uint8_t cursor = visible_cursor(c);
     const bool on = (c.display_control & display_on_bit) != 0;
     const size_t width = static_cast<size_t>(c.dot_width);
     for (int32_t i = 0; i < c.rows; ++i) {
-        uint8_t* row_origin = c.dots.data() + static_cast<size_t>(wide_cell_height * i) * width;
+        uint8_t* row_origin = c.dots.data() + static_cast<size_t>(shape.height * i) * width;
         RowWalk addresses = row_walk(c, i);
         for (int32_t j = 0; j < c.columns; ++j) {
             const int32_t a = addresses.next();
-            const int32_t x0 = wide_cell_width * j;
-            const int32_t shown = std::min(wide_cell_width, c.dot_width - x0);
+            const int32_t x0 = shape.pitch * j;
+            const int32_t shown = std::min(shape.glyph_columns, c.dot_width - x0);
             if (shown <= 0) continue;
             const size_t shown_dots = static_cast<size_t>(shown);
             uint8_t* cell = row_origin + static_cast<size_t>(x0);
             if (!on) {
-                for (int32_t k = 0; k < wide_cell_height; ++k) {
+                for (int32_t k = 0; k < shape.height; ++k) {
                     std::memset(cell + k * width, dot_display_off, shown_dots);
                 }
                 continue;
             }
-            const bool has_cursor = cursor != 0 && c.ddram_cursor == a;
             const std::span<const uint8_t> g = lcd_glyph(c, c.ddram[static_cast<size_t>(a)]);
-            for (int32_t k = 0; k < wide_cell_height; ++k) {
+            for (int32_t k = 0; k < shape.glyph_rows; ++k) {
                 uint8_t* line = cell + k * width;
-                const bool solid =
-                    has_cursor && ((cursor & cursor_block) || k == wide_cell_height - 1);
-                if (solid) {
-                    std::memset(line, dot_on, shown_dots);
-                    continue;
+                for (int32_t l = 0; l < shown; ++l) line[l] = glyph_dot<shape>(g, k, l);
+            }
+            for (int32_t k = shape.glyph_rows; k < shape.height; ++k) {
+                std::memset(cell + k * width, dot_off, shown_dots);
+            }
+            if (cursor == 0 || c.ddram_cursor != a) continue;
+            if (cursor & cursor_block) {
+                for (int32_t k = 0; k < shape.height; ++k) {
+                    std::memset(cell + k * width, dot_on, shown_dots);
                 }
-                const uint8_t bits = g[static_cast<size_t>(k)];
-                for (int32_t l = 0; l < shown; ++l) {
-                    line[l] = static_cast<uint8_t>((bits >> (7 - l)) & 1);
-                }
+            } else {
+                std::memset(cell + shape.underline_row * width, dot_on, shown_dots);
             }
         }
     }
@@ -192,10 +173,10 @@ int32_t lcd_cell_address(LcdController& c, int32_t row, int32_t column) {
 
 void lcd_render(LcdController& c) {
     if (!lcd_is_graphic(c)) {
-        render_text_cells(c);
+        render_cells<text_cell>(c);
     } else if (c.graphic_on) {
         render_graphic_ram(c);
     } else {
-        render_wide_cells(c);
+        render_cells<wide_cell>(c);
     }
 }
