@@ -4,23 +4,10 @@
 #include "tools/byte_stream.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
+
+#include "tools/cli_common.h"
 
 namespace {
-
-int hex_digit_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool is_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
 
 std::string describe(char c) {
     const auto u = static_cast<unsigned char>(c);
@@ -55,7 +42,7 @@ bool parse_byte_stream(std::string_view text, bool hex, std::vector<StreamStep>&
         if (c == '\n') {
             ++line;
             line_start = i + 1;
-        } else if (is_blank(c)) {
+        } else if (is_space(c)) {
         } else if (c == '#') {
             while (i + 1 < text.size() && text[i + 1] != '\n') ++i;
         } else if (c == 't' || c == 'T') {
@@ -73,25 +60,7 @@ bool parse_byte_stream(std::string_view text, bool hex, std::vector<StreamStep>&
 }
 
 bool read_stream_source(const std::string& path, std::string& text, std::string& error) {
-    if (path.empty() || path == "-") {
-        std::ostringstream all;
-        all << std::cin.rdbuf();
-        text = all.str();
-        if (std::cin.bad()) {
-            error = "cannot read standard input";
-            return false;
-        }
-        return true;
-    }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot open " + path;
-        return false;
-    }
-    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        error = "cannot read " + path;
-        return false;
-    }
-    return true;
+    if (read_script(path, text)) return true;
+    error = path.empty() || path == "-" ? "cannot read standard input" : "cannot read " + path;
+    return false;
 }

@@ -8,8 +8,6 @@
 
 #include "display/rasteriser.h"
 
-namespace {
-
 int hex_digit_value(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -20,6 +18,8 @@ int hex_digit_value(char c) {
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
+
+namespace {
 
 void append_hex(std::string& out, int32_t value) {
     static constexpr char digits[] = "0123456789abcdef";

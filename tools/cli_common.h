@@ -9,6 +9,11 @@
 
 #include "display/lcd_controller.h"
 
+// The value of a hex digit of either case, or -1 for any other character.
+int hex_digit_value(char c);
+// The whitespace that separates tokens and stream bytes.
+bool is_space(char c);
+
 // A byte written as one or two hex digits, with or without "0x".
 bool parse_hex_byte(std::string_view token, uint8_t& value);
 
