@@ -79,26 +79,31 @@ std::unique_ptr<LcdController> lcd_create(int32_t columns, int32_t rows, uint32_
     rows = std::clamp(rows, 1, 4);
     if (rows == 3) rows = 2;
 
-    std::unique_ptr<LcdController> c(new (std::nothrow) LcdController);
-    if (!c) return nullptr;
-    c->columns = columns;
-    c->rows = rows;
-    c->rom_select = rom_select;
-    c->ddram.fill(0x20);
-    c->cgram.fill(0xAA);
-    if (graphic) {
-        c->gdram.assign(lcd_gdram_size, 0);
-        c->dot_width = 115;
-        c->dot_height = 64;
-        c->row_stride = 16;
-    } else {
-        c->dot_width = 6 * columns;
-        c->dot_height = 9 * rows + 8;
-        c->row_stride = rows == 1 ? 80 : rows == 2 ? 40 : 20;
+    // A controller whose record or areas cannot be allocated is not created:
+    // nothing in the program could use one with a memory missing.
+    try {
+        auto c = std::make_unique<LcdController>();
+        c->columns = columns;
+        c->rows = rows;
+        c->rom_select = rom_select;
+        c->ddram.fill(0x20);
+        c->cgram.fill(0xAA);
+        if (graphic) {
+            c->gdram.assign(lcd_gdram_size, 0);
+            c->dot_width = 115;
+            c->dot_height = 64;
+            c->row_stride = 16;
+        } else {
+            c->dot_width = 6 * columns;
+            c->dot_height = 9 * rows + 8;
+            c->row_stride = rows == 1 ? 80 : rows == 2 ? 40 : 20;
+        }
+        c->dot_count = c->dot_width * c->dot_height;
+        c->dots.assign(static_cast<size_t>(c->dot_count), 0);
+        return c;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
     }
-    c->dot_count = c->dot_width * c->dot_height;
-    c->dots.assign(static_cast<size_t>(c->dot_count), 0);
-    return c;
 }
 
 void lcd_destroy(std::unique_ptr<LcdController>& controller) {
