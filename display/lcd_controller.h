@@ -72,7 +72,7 @@ inline bool lcd_is_graphic(const LcdController& c) {
 
 // Creates a controller. Exactly 115 x 64 gives the graphic variant (16 x 4
 // text); otherwise columns are clamped to 8..40 and rows to 1..4, 3 rows
-// becoming 2. Returns null only if the record cannot be allocated.
+// becoming 2. Returns null if the record or its areas cannot be allocated.
 std::unique_ptr<LcdController> lcd_create(int32_t columns, int32_t rows, uint32_t rom_select);
 
 // Frees the controller and everything it owns; a null controller is left alone.
