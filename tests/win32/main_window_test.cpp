@@ -16,18 +16,9 @@
 #include "app/resource_ids.h"
 #include "app/shell_state.h"
 #include "app/shell_state_win32.h"
+#include "tests/win32/window_rect.h"
 
 namespace {
-
-struct WindowRect {
-    LONG x, y, width, height;
-};
-
-WindowRect window_rect(HWND hwnd) {
-    RECT r{};
-    GetWindowRect(hwnd, &r);
-    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
 
 // Dispatches this thread's queued messages until `done` or 10 s have passed.
 template <class Done>

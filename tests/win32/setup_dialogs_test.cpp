@@ -20,6 +20,7 @@
 #include "app/settings.h"
 #include "app/shell_state.h"
 #include "app/shell_state_win32.h"
+#include "tests/win32/window_rect.h"
 
 namespace {
 
@@ -42,16 +43,6 @@ std::string control_text(HWND dialog, int id) {
 
 LRESULT send_to(HWND dialog, int id, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
     return SendDlgItemMessageA(dialog, id, message, wparam, lparam);
-}
-
-struct WindowRect {
-    LONG x, y, width, height;
-};
-
-WindowRect window_rect(HWND hwnd) {
-    RECT r{};
-    GetWindowRect(hwnd, &r);
-    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
 class DialogTest : public ::testing::Test {
