@@ -55,18 +55,9 @@ HWND find_window(const std::string& title) {
 }
 
 // Sends a message with the driver's time-out; false if it timed out or the
-// window is gone.
+// window is gone. Always the wide form: under Wine the ANSI form returns
+// combo-box list texts cut short, and for the other messages it is the same.
 bool send(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-    DWORD_PTR value = 0;
-    if (!SendMessageTimeoutA(hwnd, message, wparam, lparam, SMTO_ABORTIFHUNG, answer_timeout_ms,
-                             &value)) {
-        return false;
-    }
-    result = static_cast<LRESULT>(value);
-    return true;
-}
-
-bool send_wide(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     DWORD_PTR value = 0;
     if (!SendMessageTimeoutW(hwnd, message, wparam, lparam, SMTO_ABORTIFHUNG, answer_timeout_ms,
                              &value)) {
@@ -163,8 +154,7 @@ std::string run_command(const std::vector<std::string>& f) {
     if (!item) return "none";
     if (verb == "text" && n == 3) {
         std::wstring text(512, L'\0');
-        if (!send_wide(item, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                       result)) {
+        if (!send(item, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), result)) {
             return "timeout";
         }
         text.resize(static_cast<size_t>(result));
@@ -188,15 +178,14 @@ std::string run_command(const std::vector<std::string>& f) {
     if (verb == "items" && n == 3) {
         // Wide messages: the ANSI list texts come back cut short across
         // processes under Wine.
-        if (!send_wide(item, CB_GETCOUNT, 0, 0, result)) return "timeout";
+        if (!send(item, CB_GETCOUNT, 0, 0, result)) return "timeout";
         std::string answer;
         const LRESULT count = result;
         for (LRESULT i = 0; i < count; ++i) {
-            if (!send_wide(item, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0, result))
-                return "timeout";
+            if (!send(item, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0, result)) return "timeout";
             std::wstring text(static_cast<size_t>(result) + 1, L'\0');
-            if (!send_wide(item, CB_GETLBTEXT, static_cast<WPARAM>(i),
-                           reinterpret_cast<LPARAM>(text.data()), result)) {
+            if (!send(item, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                      reinterpret_cast<LPARAM>(text.data()), result)) {
                 return "timeout";
             }
             text.resize(result < 0 ? 0 : static_cast<size_t>(result));
