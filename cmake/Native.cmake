@@ -5,26 +5,18 @@ find_package(PNG REQUIRED)
 find_package(benchmark QUIET)
 include(GoogleTest)
 
-add_executable(zezodavoru-cli
-  tools/zezodavoru_cli.cpp
-  tools/cli_common.cpp
-  tools/cli_font.cpp
-  tools/cli_controller.cpp
-  tools/cli_replay.cpp
-  tools/cli_device.cpp
-  tools/byte_stream.cpp
-  tools/png_writer.cpp
-)
-target_link_libraries(zezodavoru-cli PRIVATE zez_core PNG::PNG)
+add_subdirectory(tools)
 
 # One test program per test source, so that each subsystem's tests build and
-# run on their own. Tests named *_threads_test.cpp also run under
-# ThreadSanitizer (label "threads").
+# run on their own; each links the layers of the product (a test may see
+# them all). Tests named *_threads_test.cpp also run under ThreadSanitizer
+# (label "threads").
+set(zez_test_libraries zez_protocol zez_keyboard zez_image zez_serial zez_settings)
 file(GLOB test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.cpp)
 foreach(test_source IN LISTS test_sources)
   get_filename_component(test_name ${test_source} NAME_WE)
   add_executable(${test_name} ${test_source})
-  target_link_libraries(${test_name} PRIVATE zez_core GTest::gtest_main)
+  target_link_libraries(${test_name} PRIVATE ${zez_test_libraries} GTest::gtest_main)
   if(test_name MATCHES "_threads_test$")
     gtest_discover_tests(${test_name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads TIMEOUT 120)
   else()
@@ -40,8 +32,11 @@ foreach(cli_test IN LISTS cli_tests)
   set_tests_properties(cli_${cli_name} PROPERTIES TIMEOUT 120)
 endforeach()
 
+# The layer rules over the whole source tree, headers included.
+add_test(NAME layers COMMAND bash ${PROJECT_SOURCE_DIR}/tests/layers.sh ${PROJECT_SOURCE_DIR})
+
 if(benchmark_FOUND)
   file(GLOB bench_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/bench/*.cpp)
   add_executable(zezodavoru-bench ${bench_sources})
-  target_link_libraries(zezodavoru-bench PRIVATE zez_core benchmark::benchmark_main)
+  target_link_libraries(zezodavoru-bench PRIVATE ${zez_test_libraries} benchmark::benchmark_main)
 endif()

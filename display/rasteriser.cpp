@@ -13,7 +13,6 @@
 #include <cstring>
 #include <span>
 
-#include "app/shell_state.h"
 #include "display/char_generator.h"
 
 namespace {
@@ -38,7 +37,7 @@ static_assert(lcd_gdram_size >= 31 * gdram_line_bytes + gdram_half_offset + gdra
 
 // The cursor to draw this render: the C and B bits of display_control, with
 // B dropped during the blink's off phase.
-uint8_t visible_cursor(const LcdController& c) {
+uint8_t visible_cursor(const LcdController& c, int32_t blink_phase) {
     uint8_t cursor = c.display_control & (cursor_underline | cursor_block);
     if ((cursor & cursor_block) && blink_phase == 1) cursor &= ~cursor_block;
     return cursor;
@@ -94,8 +93,8 @@ uint8_t glyph_dot(std::span<const uint8_t> g, int32_t k, int32_t l) {
 // the cell whose address the counter holds, or 255 throughout while the
 // display is off. Cells reaching past the matrix's right edge are clipped.
 template <CellShape shape>
-void render_cells(LcdController& c) {
-    const uint8_t cursor = visible_cursor(c);
+void render_cells(LcdController& c, int32_t blink_phase) {
+    const uint8_t cursor = visible_cursor(c, blink_phase);
     const bool on = (c.display_control & display_on_bit) != 0;
     const size_t width = static_cast<size_t>(c.dot_width);
     for (int32_t i = 0; i < c.rows; ++i) {
@@ -171,12 +170,12 @@ int32_t lcd_cell_address(LcdController& c, int32_t row, int32_t column) {
     return start + offset;
 }
 
-void lcd_render(LcdController& c) {
+void lcd_render(LcdController& c, int32_t blink_phase) {
     if (!lcd_is_graphic(c)) {
-        render_cells<text_cell>(c);
+        render_cells<text_cell>(c, blink_phase);
     } else if (c.graphic_on) {
         render_graphic_ram(c);
     } else {
-        render_cells<wide_cell>(c);
+        render_cells<wide_cell>(c, blink_phase);
     }
 }

@@ -26,5 +26,6 @@ inline constexpr std::array<int32_t, 4> graphic_row_start_table = {0, 16, 8, 24}
 int32_t lcd_cell_address(LcdController& c, int32_t row, int32_t column);
 
 // Rewrites every dot that a cell or graphic RAM covers from the current
-// state; a blinking block cursor is hidden while blink_phase is 1.
-void lcd_render(LcdController& c);
+// state; a blinking block cursor is hidden while blink_phase is 1 (the phase
+// comes from the blink clock of whoever owns the controller).
+void lcd_render(LcdController& c, int32_t blink_phase);

@@ -7,10 +7,8 @@
 // follows the default rule: its own virtual-key code, with keypad and letter
 // codes folded to capitals, Ctrl turning capitals into control codes, and
 // Shift / Ctrl changing the digit keys. The Ctrl+Shift chord is the only
-// state (chord_active, a shell single instance).
+// state, kept by the KeyTranslator.
 #include "keyboard/key_translation.h"
-
-#include "app/shell_state.h"
 
 namespace {
 
@@ -66,12 +64,6 @@ constexpr std::array<KeyRow, 35> key_rows{{
     {0xDE, '\'', '"', 0},      //
 }};
 
-constexpr std::array<uint16_t, 256> make_upper_case_map() {
-    std::array<uint16_t, 256> map{};
-    for (uint16_t v = 0; v < 256; ++v) map[v] = (v >= 0x61 && v <= 0x7A) ? uint16_t(v - 0x20) : v;
-    return map;
-}
-
 const KeyRow* find_row(uint8_t vk) {
     for (const KeyRow& row : key_rows)
         if (row.vk == vk) return &row;
@@ -92,13 +84,11 @@ uint8_t default_code(uint8_t vk, KeyModifiers mods) {
 
 }  // namespace
 
-const std::array<uint16_t, 256> upper_case_map = make_upper_case_map();
-
-KeyResult key_code_for_key_down(uint8_t vk, KeyModifiers mods) {
+KeyResult KeyTranslator::key_code_for_key_down(uint8_t vk, KeyModifiers mods) {
     if (vk == vk_shift || vk == vk_control) {
         const bool other_held = vk == vk_shift ? mods.ctrl : mods.shift;
-        if (other_held && chord_active == 0) {
-            chord_active = 1;
+        if (other_held && !chord_active_) {
+            chord_active_ = true;
             return {chord_begin_code, true};
         }
         return {0, true};
@@ -112,10 +102,10 @@ KeyResult key_code_for_key_down(uint8_t vk, KeyModifiers mods) {
     return {default_code(vk, mods), true};
 }
 
-KeyResult key_code_for_key_up(uint8_t vk) {
+KeyResult KeyTranslator::key_code_for_key_up(uint8_t vk) {
     if (vk == vk_shift || vk == vk_control) {
-        if (chord_active == 1) {
-            chord_active = 0;
+        if (chord_active_) {
+            chord_active_ = false;
             return {chord_end_code, true};
         }
         return {0, true};
@@ -124,11 +114,11 @@ KeyResult key_code_for_key_up(uint8_t vk) {
     return {0, true};
 }
 
-KeyResult key_code_for_sys_key_down(uint8_t vk, KeyModifiers mods) {
+KeyResult KeyTranslator::key_code_for_sys_key_down(uint8_t vk, KeyModifiers mods) const {
     if (vk == vk_f10) return {mods.shift ? shift_f10_code : f10_code, true};
     return {0, true};
 }
 
-KeyResult key_code_for_sys_key_up(uint8_t) {
+KeyResult KeyTranslator::key_code_for_sys_key_up(uint8_t) const {
     return {0, true};
 }

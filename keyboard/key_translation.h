@@ -3,11 +3,11 @@
 //
 // The mapping is a function of the virtual-key code and the Shift / Ctrl
 // state that goes with the message; it ignores the keyboard layout and Caps
-// Lock. Its only state is chord_active (the Ctrl+Shift chord), a process-wide
-// single instance. The key_code_* functions are portable and send nothing;
-// the translate_* entry points (Windows front end) read the modifier state,
-// send a nonzero code while the link is open, and report whether the key
-// counts as handled.
+// Lock. Its only state is the Ctrl+Shift chord, kept in the KeyTranslator
+// that a front end owns. The translator is portable and sends nothing: the
+// Windows front end feeds it virtual-key codes with the modifier state of
+// the message (key_translation_win32.h), other front ends map their keys
+// onto the same virtual-key vocabulary.
 #pragma once
 
 #include <array>
@@ -32,19 +32,27 @@ struct KeyResult {
 };
 
 // upper_case_map[v] is v - 0x20 for 0x61..0x7A and v otherwise.
-extern const std::array<uint16_t, 256> upper_case_map;
+inline constexpr std::array<uint16_t, 256> upper_case_map = [] {
+    std::array<uint16_t, 256> map{};
+    for (uint16_t v = 0; v < 256; ++v) map[v] = (v >= 0x61 && v <= 0x7A) ? uint16_t(v - 0x20) : v;
+    return map;
+}();
 // Shift with digit 0..9.
 inline constexpr char shifted_digits[] = ")!@#$%^&*(";
 
-// One function per key message kind. key_down and key_up update chord_active.
-KeyResult key_code_for_key_down(uint8_t vk, KeyModifiers mods);
-KeyResult key_code_for_key_up(uint8_t vk);
-KeyResult key_code_for_sys_key_down(uint8_t vk, KeyModifiers mods);
-KeyResult key_code_for_sys_key_up(uint8_t vk);
+// The key translation of one window: one function per key message kind.
+// key_down and key_up follow the Ctrl+Shift chord: Shift or Ctrl pressed
+// while the other is held begins it (0xF6), and the release of either ends
+// it (0xF7).
+class KeyTranslator {
+public:
+    KeyResult key_code_for_key_down(uint8_t vk, KeyModifiers mods);
+    KeyResult key_code_for_key_up(uint8_t vk);
+    KeyResult key_code_for_sys_key_down(uint8_t vk, KeyModifiers mods) const;
+    KeyResult key_code_for_sys_key_up(uint8_t vk) const;
 
-// Windows entry points (key_translation_win32.cpp): read GetKeyState, send
-// the code with com_send_byte while link_open is 1, return handled.
-bool translate_key_down(uint8_t vk);
-bool translate_key_up(uint8_t vk);
-bool translate_sys_key_down(uint8_t vk);
-bool translate_sys_key_up(uint8_t vk);
+    bool chord_active() const { return chord_active_; }
+
+private:
+    bool chord_active_ = false;
+};

@@ -1,17 +1,17 @@
 // Screen cell primitives of the 20 x 4 display.
 //
-// Every routine is a short sequence of controller operations on `display`
+// Every routine is a short sequence of controller operations on the given
+// controller
 // (Set DDRAM address, data writes and reads, Clear display, Display on/off
 // control); none keeps state of its own. Cell addresses are formed in 8-bit
 // arithmetic without clamping, so out-of-range columns reach neighbouring or
-// invisible display-RAM addresses exactly as the device expects. Callers hold
-// display_mutex around a whole routine.
+// invisible display-RAM addresses exactly as the device expects. The display
+// session holds its lock around a whole routine.
 #include "protocol/cell_primitives.h"
 
 #include <array>
 #include <cstring>
 
-#include "app/shell_state.h"
 
 namespace {
 
@@ -19,10 +19,6 @@ constexpr int32_t screen_columns = 20;
 
 // Display-RAM address of column 1 of rows 1..4.
 constexpr std::array<uint8_t, 4> row_start = {0x00, 0x40, 0x14, 0x54};
-
-LcdController& lcd() {
-    return *display;
-}
 
 // Row start of a 1-based row; any row other than 1..4 uses row 1.
 uint8_t row_start_of(uint8_t row) {
@@ -43,85 +39,85 @@ bool filter_char(uint8_t character, uint8_t& code) {
 }
 
 // Copies the 20 cells of one row into another, unfiltered.
-void copy_row(uint8_t from_row, uint8_t to_row) {
+void copy_row(LcdController& lcd, uint8_t from_row, uint8_t to_row) {
     for (uint8_t column = 1; column <= screen_columns; ++column) {
-        put_char_at(get_char_at(column, from_row), column, to_row);
+        put_char_at(lcd, get_char_at(lcd, column, from_row), column, to_row);
     }
 }
 
 }  // namespace
 
-void goto_cell(uint8_t column, uint8_t row) {
+void goto_cell(LcdController& lcd, uint8_t column, uint8_t row) {
     const auto address = static_cast<uint8_t>(column - 1 + row_start_of(row));
-    lcd_command(lcd(), static_cast<uint8_t>(0x80 | (address & 0x7F)));
+    lcd_command(lcd, static_cast<uint8_t>(0x80 | (address & 0x7F)));
 }
 
-void put_char_at(uint8_t character, uint8_t column, uint8_t row) {
-    goto_cell(column, row);
-    lcd_write_data(lcd(), character);
+void put_char_at(LcdController& lcd, uint8_t character, uint8_t column, uint8_t row) {
+    goto_cell(lcd, column, row);
+    lcd_write_data(lcd, character);
 }
 
-uint8_t get_char_at(uint8_t column, uint8_t row) {
-    goto_cell(column, row);
-    return lcd_read_data(lcd());
+uint8_t get_char_at(LcdController& lcd, uint8_t column, uint8_t row) {
+    goto_cell(lcd, column, row);
+    return lcd_read_data(lcd);
 }
 
-int32_t get_address() {
-    return lcd_get_address(lcd());
+int32_t get_address(const LcdController& lcd) {
+    return lcd_get_address(lcd);
 }
 
-void put_char(uint8_t character) {
+void put_char(LcdController& lcd, uint8_t character) {
     uint8_t code = 0;
-    if (filter_char(character, code)) lcd_write_data(lcd(), code);
+    if (filter_char(character, code)) lcd_write_data(lcd, code);
 }
 
-void put_string(const uint8_t* text) {
-    for (; *text != 0; ++text) put_char(*text);
+void put_string(LcdController& lcd, const uint8_t* text) {
+    for (; *text != 0; ++text) put_char(lcd, *text);
 }
 
-void put_string(const char* text) {
-    put_string(reinterpret_cast<const uint8_t*>(text));
+void put_string(LcdController& lcd, const char* text) {
+    put_string(lcd, reinterpret_cast<const uint8_t*>(text));
 }
 
-void clear_screen() {
-    lcd_command(lcd(), 0x01);
-    goto_cell(1, 1);
+void clear_screen(LcdController& lcd) {
+    lcd_command(lcd, 0x01);
+    goto_cell(lcd, 1, 1);
 }
 
-void clear_row(uint8_t row) {
-    goto_cell(1, row);
-    for (int32_t i = 0; i < screen_columns; ++i) put_char(0x20);
-    goto_cell(1, row);
+void clear_row(LcdController& lcd, uint8_t row) {
+    goto_cell(lcd, 1, row);
+    for (int32_t i = 0; i < screen_columns; ++i) put_char(lcd, 0x20);
+    goto_cell(lcd, 1, row);
 }
 
-void put_centered(uint8_t row, const uint8_t* text) {
-    clear_row(row);
+void put_centered(LcdController& lcd, uint8_t row, const uint8_t* text) {
+    clear_row(lcd, row);
     // A text as wide as the row or wider starts at column 1; shorter ones
     // get the odd spare cell on the right.
     const size_t length = std::strlen(reinterpret_cast<const char*>(text));
     const auto start =
         static_cast<uint8_t>(length >= screen_columns ? 1 : (screen_columns - length) / 2 + 1);
-    goto_cell(start, row);
-    put_string(text);
+    goto_cell(lcd, start, row);
+    put_string(lcd, text);
 }
 
-void put_centered(uint8_t row, const char* text) {
-    put_centered(row, reinterpret_cast<const uint8_t*>(text));
+void put_centered(LcdController& lcd, uint8_t row, const char* text) {
+    put_centered(lcd, row, reinterpret_cast<const uint8_t*>(text));
 }
 
-void set_cursor_style(uint8_t style) {
+void set_cursor_style(LcdController& lcd, uint8_t style) {
     static constexpr std::array<uint8_t, 4> instruction = {0x00, 0x0E, 0x0D, 0x0C};
-    if (style < instruction.size()) lcd_command(lcd(), instruction[style]);
+    if (style < instruction.size()) lcd_command(lcd, instruction[style]);
 }
 
-void scroll_up(uint8_t rows) {
+void scroll_up(LcdController& lcd, uint8_t rows) {
     const uint8_t first = rows == 4 ? 1 : 2;
-    for (uint8_t r = first; r <= 3; ++r) copy_row(static_cast<uint8_t>(r + 1), r);
-    clear_row(4);
+    for (uint8_t r = first; r <= 3; ++r) copy_row(lcd, static_cast<uint8_t>(r + 1), r);
+    clear_row(lcd, 4);
 }
 
-void scroll_down(uint8_t rows) {
+void scroll_down(LcdController& lcd, uint8_t rows) {
     const uint8_t top = rows == 4 ? 1 : 2;
-    for (uint8_t r = 4; r > top; --r) copy_row(static_cast<uint8_t>(r - 1), r);
-    clear_row(top);
+    for (uint8_t r = 4; r > top; --r) copy_row(lcd, static_cast<uint8_t>(r - 1), r);
+    clear_row(lcd, top);
 }

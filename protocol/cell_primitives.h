@@ -2,9 +2,10 @@
 // column and row, filtered character output, unfiltered cell writes and
 // read-back, strings, clearing, centring, scrolling and cursor style.
 //
-// Every routine works on `display` through the controller operations only
-// and takes no lock: callers hold display_mutex around a whole routine and
-// request the repaint after releasing it. No routine requests a repaint.
+// Every routine works on the controller it is given, through the controller
+// operations only, and takes no lock: the display session holds its lock
+// around a whole routine and requests the repaint after releasing it. No
+// routine requests a repaint.
 //
 // Rows start at display addresses 0x00, 0x40, 0x14, 0x54; a row other than
 // 1..4 uses row 1. Columns are not limited: the address of (column, row) is
@@ -13,31 +14,33 @@
 
 #include <cstdint>
 
+#include "display/lcd_controller.h"
+
 // Moves the address counter to the cell (Set DDRAM address).
-void goto_cell(uint8_t column, uint8_t row);
+void goto_cell(LcdController& lcd, uint8_t column, uint8_t row);
 // Writes the character unfiltered at the cell; the counter moves on.
-void put_char_at(uint8_t character, uint8_t column, uint8_t row);
+void put_char_at(LcdController& lcd, uint8_t character, uint8_t column, uint8_t row);
 // Reads the byte at the cell; the counter moves on.
-uint8_t get_char_at(uint8_t column, uint8_t row);
+uint8_t get_char_at(LcdController& lcd, uint8_t column, uint8_t row);
 // The controller's address counter (lcd_get_address), unchanged.
-int32_t get_address();
+int32_t get_address(const LcdController& lcd);
 // Filtered write at the address counter: 0x5C becomes glyph 3; 0x08..0x1F,
 // 0x7F, 0xFE and 0xFF are dropped without moving the counter.
-void put_char(uint8_t character);
+void put_char(LcdController& lcd, uint8_t character);
 // put_char for each byte before the first 0.
-void put_string(const uint8_t* text);
-void put_string(const char* text);
+void put_string(LcdController& lcd, const uint8_t* text);
+void put_string(LcdController& lcd, const char* text);
 // Clear display, then row 1 column 1.
-void clear_screen();
+void clear_screen(LcdController& lcd);
 // Twenty plain spaces across the row; the counter ends at its column 1.
-void clear_row(uint8_t row);
+void clear_row(LcdController& lcd, uint8_t row);
 // Clears the row and writes the text centred (odd spare space to the right).
 // Texts of 20 or more characters start at column 1.
-void put_centered(uint8_t row, const uint8_t* text);
-void put_centered(uint8_t row, const char* text);
+void put_centered(LcdController& lcd, uint8_t row, const uint8_t* text);
+void put_centered(LcdController& lcd, uint8_t row, const char* text);
 // Style 0: instruction 0x00; 1: 0x0E; 2: 0x0D; 3: 0x0C; 4 and above: nothing.
-void set_cursor_style(uint8_t style);
+void set_cursor_style(LcdController& lcd, uint8_t style);
 // rows == 4 scrolls all four rows, any other value rows 2..4. The row that
 // comes free is cleared with plain spaces; cells move unfiltered.
-void scroll_up(uint8_t rows);
-void scroll_down(uint8_t rows);
+void scroll_up(LcdController& lcd, uint8_t rows);
+void scroll_down(LcdController& lcd, uint8_t rows);

@@ -7,12 +7,18 @@
 // the interpreter keeps step with the device only by counting. There is no
 // framing, acknowledgement or time-out, and nothing is sent back.
 //
-// interpret_byte holds display_mutex for the byte's whole effect and calls
-// request_repaint() after releasing it, at most once per byte.
+// The interpreter works on a SessionState and takes no lock; the display
+// session (display_session.h) holds its lock around each byte and requests
+// the repaint after releasing it.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
+
+#include "display/lcd_controller.h"
+#include "protocol/blink_clock.h"
+#include "protocol/status_line.h"
 
 // States of the interpreter; the value is the state number.
 enum InterpreterState : uint8_t {
@@ -60,6 +66,18 @@ struct HostInterpreter {
     uint8_t busy_step = 0;   // step of the busy animation, 0..6
 };
 
-// Handles one byte from the device completely, including its drawing and
-// repaint request. Bytes must be given in arrival order, one call at a time.
-void interpret_byte(uint8_t b);
+// Everything one device's screen is made of: the controller (null until the
+// start-up sequence has created it), the interpreter's fields, the
+// status-line state and the blink clock.
+struct SessionState {
+    std::unique_ptr<LcdController> display;
+    HostInterpreter host;
+    CompositionState composition;
+    BlinkClock blink;
+};
+
+// Handles one byte from the device completely, including its drawing, and
+// returns whether it completed a command that asks for a repaint. Bytes must
+// be given in arrival order. A byte that arrives without a controller is
+// dropped.
+bool interpret_byte(SessionState& state, uint8_t b);

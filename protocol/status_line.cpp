@@ -10,13 +10,13 @@
 // bracket (AddressBracket): the address counter is read on entry and
 // restored with Set DDRAM address on exit, so text the device is writing
 // elsewhere continues at its own position. The state kept between calls is
-// `composition`; callers hold display_mutex.
+// the session's CompositionState; the session holds its lock around each
+// routine.
 #include "protocol/status_line.h"
 
 #include <array>
 #include <cstdio>
 
-#include "app/shell_state.h"
 #include "protocol/cell_primitives.h"
 
 const std::array<uint8_t, 64> startup_glyphs = {
@@ -41,44 +41,46 @@ constexpr uint8_t glyph_one = 0x05;
 // controller operation of the bracketed routine.
 class AddressBracket {
 public:
-    AddressBracket() : saved_(static_cast<uint8_t>(get_address())) {}
-    ~AddressBracket() { lcd_command(*display, static_cast<uint8_t>(0x80 | saved_)); }
+    explicit AddressBracket(LcdController& lcd)
+        : lcd_(lcd), saved_(static_cast<uint8_t>(get_address(lcd))) {}
+    ~AddressBracket() { lcd_command(lcd_, static_cast<uint8_t>(0x80 | saved_)); }
     AddressBracket(const AddressBracket&) = delete;
     AddressBracket& operator=(const AddressBracket&) = delete;
 
 private:
+    LcdController& lcd_;
     uint8_t saved_;
 };
 
 // An override's four bytes at row 1 from the given column, if it is active.
-int32_t draw_override(const std::array<uint8_t, 4>& text, uint8_t column) {
+int32_t draw_override(LcdController& lcd, const std::array<uint8_t, 4>& text, uint8_t column) {
     if (text[0] == 0) return 0;
-    goto_cell(column, 1);
-    for (uint8_t ch : text) put_char(ch);
+    goto_cell(lcd, column, 1);
+    for (uint8_t ch : text) put_char(lcd, ch);
     return 1;
 }
 
 // A number in "%02d" form from the given column; 100..255 take three cells.
-void draw_number(uint8_t number, uint8_t column) {
+void draw_number(LcdController& lcd, uint8_t number, uint8_t column) {
     std::array<char, 4> digits{};
     std::snprintf(digits.data(), digits.size(), "%02d", number);
-    goto_cell(column, 1);
-    put_string(digits.data());
+    goto_cell(lcd, column, 1);
+    put_string(lcd, digits.data());
 }
 
 }  // namespace
 
-void draw_link_bar() {
-    AddressBracket bracket;
-    goto_cell(1, 1);
+void draw_link_bar(LcdController& lcd) {
+    AddressBracket bracket(lcd);
+    goto_cell(lcd, 1, 1);
     std::array<char, 21> line{};
     std::snprintf(line.data(), line.size(), "RX  %c%c%c%c%c%c%c%c%c%c%c%cTX  ", glyph_blank,
                   glyph_blank, glyph_blank, glyph_blank, glyph_blank, glyph_blank, glyph_blank,
                   glyph_blank, glyph_blank, glyph_blank, glyph_blank, glyph_blank);
-    put_string(line.data());
+    put_string(lcd, line.data());
 }
 
-void draw_meter(uint8_t level) {
+void draw_meter(LcdController& lcd, uint8_t level) {
     // Levels 0..10 count half cells: glyph 1 is a full cell, glyph 0 a
     // part-filled one, glyph 2 empty. Level 11 is four full cells and a '+'.
     static constexpr std::array<std::array<uint8_t, 5>, 12> meter_cells = {{
@@ -95,65 +97,66 @@ void draw_meter(uint8_t level) {
         {1, 1, 1, 1, 1},
         {1, 1, 1, 1, '+'},
     }};
-    AddressBracket bracket;
+    AddressBracket bracket(lcd);
     if (level >= meter_cells.size()) return;
-    goto_cell(6, 1);
-    for (uint8_t code : meter_cells[level]) put_char(code);
+    goto_cell(lcd, 6, 1);
+    for (uint8_t code : meter_cells[level]) put_char(lcd, code);
 }
 
-void draw_left_number(uint8_t number) {
-    AddressBracket bracket;
-    if (draw_left_override() == 0) draw_number(number, 3);
+void draw_left_number(LcdController& lcd, const CompositionState& composition, uint8_t number) {
+    AddressBracket bracket(lcd);
+    if (draw_left_override(lcd, composition) == 0) draw_number(lcd, number, 3);
 }
 
-void draw_right_number(uint8_t number) {
-    AddressBracket bracket;
-    if (draw_right_override() == 0) draw_number(number, 19);
+void draw_right_number(LcdController& lcd, const CompositionState& composition, uint8_t number) {
+    AddressBracket bracket(lcd);
+    if (draw_right_override(lcd, composition) == 0) draw_number(lcd, number, 19);
 }
 
-int32_t draw_left_override() {
-    return draw_override(composition.left_override, 1);
+int32_t draw_left_override(LcdController& lcd, const CompositionState& composition) {
+    return draw_override(lcd, composition.left_override, 1);
 }
 
-int32_t draw_right_override() {
-    return draw_override(composition.right_override, 17);
+int32_t draw_right_override(LcdController& lcd, const CompositionState& composition) {
+    return draw_override(lcd, composition.right_override, 17);
 }
 
-void draw_mode_field(uint8_t flags, int32_t force, int32_t with_marker) {
+void draw_mode_field(LcdController& lcd, CompositionState& composition, uint8_t flags,
+                     int32_t force, int32_t with_marker) {
     if (flags != composition.last_mode_flags || force == 1) {
-        AddressBracket bracket;
-        goto_cell(12, 1);
+        AddressBracket bracket(lcd);
+        goto_cell(lcd, 12, 1);
         if (flags & 0x81) {
             // "ESC" wins over "CLL"; every other bit is ignored in this form.
-            put_char(glyph_blank);
-            put_string(flags & 0x80 ? "ESC" : "CLL");
-            put_char(glyph_blank);
+            put_char(lcd, glyph_blank);
+            put_string(lcd, flags & 0x80 ? "ESC" : "CLL");
+            put_char(lcd, glyph_blank);
         } else {
-            put_char(glyph_one);
-            put_char(flags & 0x40 ? 'H' : glyph_blank);
-            put_char(flags & 0x02 ? 'P' : flags & 0x04 ? 'B' : glyph_blank);
-            put_char(flags & 0x10 ? 'W' : glyph_blank);
+            put_char(lcd, glyph_one);
+            put_char(lcd, flags & 0x40 ? 'H' : glyph_blank);
+            put_char(lcd, flags & 0x02 ? 'P' : flags & 0x04 ? 'B' : glyph_blank);
+            put_char(lcd, flags & 0x10 ? 'W' : glyph_blank);
             if (with_marker != 0) {
                 const bool arrow_right = (flags & 0x08) != 0;
-                put_char(arrow_right ? glyph_arrow : glyph_blank);
-                goto_cell(5, 1);
-                put_char(arrow_right ? glyph_blank : glyph_arrow);
+                put_char(lcd, arrow_right ? glyph_arrow : glyph_blank);
+                goto_cell(lcd, 5, 1);
+                put_char(lcd, arrow_right ? glyph_blank : glyph_arrow);
             }
         }
     }
     composition.last_mode_flags = flags;
 }
 
-void show_flash_text(const uint8_t* text) {
+void show_flash_text(LcdController& lcd, CompositionState& composition, const uint8_t* text) {
     {
-        AddressBracket bracket;
-        goto_cell(12, 1);
-        for (int32_t i = 0; i < 4; ++i) put_char(text[i] == 0x20 ? glyph_blank : text[i]);
+        AddressBracket bracket(lcd);
+        goto_cell(lcd, 12, 1);
+        for (int32_t i = 0; i < 4; ++i) put_char(lcd, text[i] == 0x20 ? glyph_blank : text[i]);
     }
     composition.flash_countdown = 10;
 }
 
-uint8_t draw_busy_step(uint8_t step) {
+uint8_t draw_busy_step(LcdController& lcd, const CompositionState& composition, uint8_t step) {
     struct BusyStep {
         uint8_t glyph;
         uint8_t next;
@@ -169,12 +172,12 @@ uint8_t draw_busy_step(uint8_t step) {
     }};
     // Steps beyond 6 never come from the interpreter; they restart the cycle.
     const BusyStep& current = steps[step < steps.size() ? step : 0];
-    goto_cell(composition.busy_column, composition.busy_row);
-    put_char(current.glyph);
+    goto_cell(lcd, composition.busy_column, composition.busy_row);
+    put_char(lcd, current.glyph);
     return current.next;
 }
 
-void draw_display_test() {
+void draw_display_test(LcdController& lcd) {
     struct Corner {
         uint8_t mark, column, row;
     };
@@ -184,26 +187,26 @@ void draw_display_test() {
         {'3', 1, 4},
         {'4', 20, 4},
     }};
-    for (const Corner& corner : corners) put_char_at(corner.mark, corner.column, corner.row);
+    for (const Corner& corner : corners) put_char_at(lcd, corner.mark, corner.column, corner.row);
     std::array<uint8_t, 4> read_back{};
     for (size_t i = 0; i < corners.size(); ++i) {
-        read_back[i] = get_char_at(corners[i].column, corners[i].row);
+        read_back[i] = get_char_at(lcd, corners[i].column, corners[i].row);
     }
-    put_centered(2, "Display Test");
+    put_centered(lcd, 2, "Display Test");
     std::array<char, 8> line{};
     std::snprintf(line.data(), line.size(), "%c %c %c %c", read_back[0], read_back[1], read_back[2],
                   read_back[3]);
-    put_centered(3, line.data());
+    put_centered(lcd, 3, line.data());
 }
 
-void draw_idle_screen() {
-    draw_link_bar();
-    draw_right_number(15);
-    draw_left_number(15);
-    draw_meter(0);
+void draw_idle_screen(LcdController& lcd, const CompositionState& composition) {
+    draw_link_bar(lcd);
+    draw_right_number(lcd, composition, 15);
+    draw_left_number(lcd, composition, 15);
+    draw_meter(lcd, 0);
 }
 
-void load_custom_glyphs() {
-    lcd_command(*display, 0x40);
-    for (uint8_t row : startup_glyphs) lcd_write_data(*display, row);
+void load_custom_glyphs(LcdController& lcd) {
+    lcd_command(lcd, 0x40);
+    for (uint8_t row : startup_glyphs) lcd_write_data(lcd, row);
 }

@@ -7,11 +7,14 @@
 // draws, flash text, idle screen) save the address counter first and restore
 // it last with Set DDRAM address 0x80 | saved, so that device text continues
 // at its own position. Like the cell primitives, nothing here locks or
-// requests a repaint.
+// requests a repaint; each routine takes the controller it draws on and the
+// composition state it reads or updates.
 #pragma once
 
 #include <array>
 #include <cstdint>
+
+#include "display/lcd_controller.h"
 
 // State kept between calls of the status-line routines.
 struct CompositionState {
@@ -27,15 +30,16 @@ struct CompositionState {
 // character-generator RAM at start-up. All but glyph 3 are underlined.
 extern const std::array<uint8_t, 64> startup_glyphs;
 
-void draw_link_bar();
-void draw_meter(uint8_t level);
-void draw_left_number(uint8_t number);
-void draw_right_number(uint8_t number);
-int32_t draw_left_override();
-int32_t draw_right_override();
-void draw_mode_field(uint8_t flags, int32_t force, int32_t with_marker);
-void show_flash_text(const uint8_t* text);
-uint8_t draw_busy_step(uint8_t step);
-void draw_display_test();
-void draw_idle_screen();
-void load_custom_glyphs();
+void draw_link_bar(LcdController& lcd);
+void draw_meter(LcdController& lcd, uint8_t level);
+void draw_left_number(LcdController& lcd, const CompositionState& composition, uint8_t number);
+void draw_right_number(LcdController& lcd, const CompositionState& composition, uint8_t number);
+int32_t draw_left_override(LcdController& lcd, const CompositionState& composition);
+int32_t draw_right_override(LcdController& lcd, const CompositionState& composition);
+void draw_mode_field(LcdController& lcd, CompositionState& composition, uint8_t flags,
+                     int32_t force, int32_t with_marker);
+void show_flash_text(LcdController& lcd, CompositionState& composition, const uint8_t* text);
+uint8_t draw_busy_step(LcdController& lcd, const CompositionState& composition, uint8_t step);
+void draw_display_test(LcdController& lcd);
+void draw_idle_screen(LcdController& lcd, const CompositionState& composition);
+void load_custom_glyphs(LcdController& lcd);

@@ -31,7 +31,7 @@ int com_open(uint8_t port);
 // Called on the main thread (setup dialog, window destruction): while it
 // waits it must serve messages sent to the main window, since the reader may
 // be inside a repaint request that waits for the main thread's paint
-// (wait_serving_sent_messages in app/win32_helpers.h does both).
+// (wait_serving_sent_messages in app/win32/win32_helpers.h does both).
 void com_close();
 // Starts the reader thread after a successful com_open (reader_running is
 // raised before the thread exists). False if it could not be started, or a

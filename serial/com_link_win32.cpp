@@ -24,7 +24,7 @@
 
 #include "app/shell_state.h"
 #include "app/shell_state_win32.h"
-#include "app/win32_helpers.h"
+#include "app/win32/win32_helpers.h"
 #include "protocol/interpreter.h"
 #include "serial/com_link.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/shell_state.h"
-#include "app/window_image.h"
+#include "image/window_image.h"
 #include "display/rasteriser.h"
 #include "protocol/interpreter.h"
 

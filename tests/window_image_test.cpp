@@ -1,7 +1,7 @@
 // The window's picture of the dot matrix: one-dot margin, 4 x 4 squares,
 // the uncovered strips in the dot-off colour, colours per scheme, the size
 // presets and nearest-neighbour scaling.
-#include "app/window_image.h"
+#include "image/window_image.h"
 
 #include <gtest/gtest.h>
 

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <mutex>
 
-#include "app/paint_win32.h"
+#include "app/win32/paint_win32.h"
 #include "app/shell_state.h"
-#include "app/win32_helpers.h"
-#include "app/window_image.h"
+#include "app/win32/win32_helpers.h"
+#include "image/window_image.h"
 #include "display/rasteriser.h"
 
 void draw_dot(HDC dc, int32_t x, int32_t y, HBRUSH brush) {

@@ -3,7 +3,7 @@
 // key messages, and destruction while the serial reader is inside a repaint
 // request that waits for the main thread; and the resources the program
 // carries (menu, icon, version record, manifest).
-#include "app/main_window.h"
+#include "app/win32/main_window.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -13,7 +13,7 @@
 #include <mutex>
 #include <string>
 
-#include "app/resource_ids.h"
+#include "app/win32/resource_ids.h"
 #include "app/shell_state.h"
 #include "app/shell_state_win32.h"
 #include "tests/win32/window_rect.h"

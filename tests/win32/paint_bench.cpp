@@ -17,11 +17,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/main_window.h"
-#include "app/paint_win32.h"
+#include "app/win32/main_window.h"
+#include "app/win32/paint_win32.h"
 #include "app/shell_state.h"
 #include "app/shell_state_win32.h"
-#include "app/win32_helpers.h"
+#include "app/win32/win32_helpers.h"
 #include "tests/win32/dot_paint.h"
 
 namespace {

@@ -16,10 +16,10 @@
 #include <tuple>
 #include <vector>
 
-#include "app/paint_win32.h"
+#include "app/win32/paint_win32.h"
 #include "app/shell_state.h"
-#include "app/win32_helpers.h"
-#include "app/window_image.h"
+#include "app/win32/win32_helpers.h"
+#include "image/window_image.h"
 #include "tests/win32/dot_paint.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // own templates and driven by their control ids: what the setup dialog shows
 // when it opens, "Done" (settings file and resize), "Cancel" and the close
 // box, a failed opening of the link, and the port list's "OK".
-#include "app/setup_dialogs.h"
+#include "app/win32/setup_dialogs.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
-#include "app/resource_ids.h"
+#include "app/win32/main_window.h"
+#include "app/win32/resource_ids.h"
 #include "app/settings.h"
 #include "app/shell_state.h"
 #include "app/shell_state_win32.h"

@@ -1,5 +1,5 @@
 // Builds the window's picture of the dot matrix in memory.
-#include "app/window_image.h"
+#include "image/window_image.h"
 
 #include <algorithm>
 #include <array>

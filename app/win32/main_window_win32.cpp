@@ -8,13 +8,13 @@
 // serves sent messages meanwhile.
 #include <cstdint>
 
-#include "app/main_window.h"
-#include "app/paint_win32.h"
-#include "app/resource_ids.h"
-#include "app/setup_dialogs.h"
+#include "app/win32/main_window.h"
+#include "app/win32/paint_win32.h"
+#include "app/win32/resource_ids.h"
+#include "app/win32/setup_dialogs.h"
 #include "app/shell_state.h"
 #include "app/shell_state_win32.h"
-#include "app/window_image.h"
+#include "image/window_image.h"
 #include "keyboard/key_translation.h"
 #include "serial/com_link.h"
 

@@ -14,7 +14,7 @@
 
 #include "app/settings.h"
 #include "app/shell_state.h"
-#include "app/win32_helpers.h"
+#include "app/win32/win32_helpers.h"
 
 namespace {
 

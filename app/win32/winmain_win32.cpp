@@ -5,7 +5,7 @@
 // After windows.h, which it needs.
 #include <commctrl.h>
 
-#include "app/main_window.h"
+#include "app/win32/main_window.h"
 #include "app/settings.h"
 #include "app/shell_state_win32.h"
 

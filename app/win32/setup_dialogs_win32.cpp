@@ -9,9 +9,9 @@
 // and with none selected the port stays as it was.
 #include <cstdint>
 
-#include "app/resource_ids.h"
+#include "app/win32/resource_ids.h"
 #include "app/settings.h"
-#include "app/setup_dialogs.h"
+#include "app/win32/setup_dialogs.h"
 #include "app/shell_state.h"
 #include "app/shell_state_win32.h"
 #include "serial/com_link.h"

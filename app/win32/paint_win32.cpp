@@ -2,15 +2,15 @@
 // memory (build_window_image) and reaches the screen in one StretchDIBits
 // call: the picture is a 32-bit top-down DIB whose pixels are already in the
 // DIB's blue-green-red order, so GDI scales it straight from the buffer.
-#include "app/paint_win32.h"
+#include "app/win32/paint_win32.h"
 
 #include <mutex>
 #include <vector>
 
 #include "app/shell_state.h"
 #include "app/shell_state_win32.h"
-#include "app/win32_helpers.h"
-#include "app/window_image.h"
+#include "app/win32/win32_helpers.h"
+#include "image/window_image.h"
 #include "display/rasteriser.h"
 
 namespace {
