@@ -9,25 +9,21 @@
 #include <array>
 #include <string>
 
-#include "app/shell_state.h"
 #include "tests/screen_cells.h"
 
 namespace {
 
-void write_row(int row, const std::string& text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        display->ddram[static_cast<size_t>(screen_row_address[row - 1]) + i] =
-            static_cast<uint8_t>(text[i]);
-    }
-}
-
-class CellPrimitives : public ::testing::Test {
+// A bare controller, without the start-up screen.
+class CellPrimitives : public SessionTest {
 protected:
-    void SetUp() override {
-        shell_state_reset();
-        display = lcd_create(20, 4, 1);
+    void SetUp() override { display = lcd_create(20, 4, 1); }
+
+    void write_row(int row, const std::string& text) {
+        for (size_t i = 0; i < text.size(); ++i) {
+            display->ddram[static_cast<size_t>(screen_row_address[row - 1]) + i] =
+                static_cast<uint8_t>(text[i]);
+        }
     }
-    void TearDown() override { shell_state_reset(); }
 };
 
 TEST_F(CellPrimitives, GotoCellFormsAddressesWithoutClamping) {
@@ -42,19 +38,19 @@ TEST_F(CellPrimitives, GotoCellFormsAddressesWithoutClamping) {
     };
     for (const Case& c : cases) {
         lcd_command(*display, 0x40);  // CGRAM addressing must end too
-        goto_cell(c.column, c.row);
+        goto_cell(*display, c.column, c.row);
         EXPECT_EQ(display->ddram_cursor, c.address) << int(c.column) << "," << int(c.row);
         EXPECT_EQ(display->cgram_cursor, lcd_no_cursor);
     }
 }
 
 TEST_F(CellPrimitives, CellWriteAndReadBackAreUnfilteredAndMoveOn) {
-    put_char_at(0xFF, 20, 2);
+    put_char_at(*display, 0xFF, 20, 2);
     EXPECT_EQ(cell(20, 2), 0xFF);
-    EXPECT_EQ(get_address(), 0x54);
-    put_char_at(0x0A, 3, 3);
-    EXPECT_EQ(get_char_at(3, 3), 0x0A);
-    EXPECT_EQ(get_address(), 0x17);
+    EXPECT_EQ(get_address(*display), 0x54);
+    put_char_at(*display, 0x0A, 3, 3);
+    EXPECT_EQ(get_char_at(*display, 3, 3), 0x0A);
+    EXPECT_EQ(get_address(*display), 0x17);
 }
 
 TEST_F(CellPrimitives, PutCharFilterBoundaries) {
@@ -69,8 +65,8 @@ TEST_F(CellPrimitives, PutCharFilterBoundaries) {
     };
     for (const Case& c : cases) {
         display->ddram[0] = 0x2A;
-        goto_cell(1, 1);
-        put_char(c.in);
+        goto_cell(*display, 1, 1);
+        put_char(*display, c.in);
         if (c.written < 0) {
             EXPECT_EQ(display->ddram[0], 0x2A) << int(c.in);
             EXPECT_EQ(display->ddram_cursor, 0) << int(c.in);
@@ -82,24 +78,24 @@ TEST_F(CellPrimitives, PutCharFilterBoundaries) {
 }
 
 TEST_F(CellPrimitives, DroppedCharacterLeavesItsCellToTheNext) {
-    goto_cell(1, 2);
-    put_string("A\r\nB\\");
+    goto_cell(*display, 1, 2);
+    put_string(*display, "A\r\nB\\");
     EXPECT_EQ(row_text(2).substr(0, 4), std::string("AB\x03 "));
 }
 
 TEST_F(CellPrimitives, PutStringStopsAtFirstZero) {
     const uint8_t text[] = {'X', 0, 'Y', 0};
-    goto_cell(1, 1);
-    put_string(text);
+    goto_cell(*display, 1, 1);
+    put_string(*display, text);
     EXPECT_EQ(cell(1, 1), 'X');
     EXPECT_EQ(cell(2, 1), ' ');
-    EXPECT_EQ(get_address(), 1);
+    EXPECT_EQ(get_address(*display), 1);
 }
 
 TEST_F(CellPrimitives, ClearScreenLeavesCgramAddressing) {
     write_row(3, "something");
     lcd_command(*display, 0x48);
-    clear_screen();
+    clear_screen(*display);
     for (int row = 1; row <= 4; ++row) EXPECT_EQ(row_text(row), std::string(20, ' '));
     EXPECT_EQ(display->cgram_cursor, lcd_no_cursor);
     EXPECT_EQ(display->ddram_cursor, 0);
@@ -107,39 +103,39 @@ TEST_F(CellPrimitives, ClearScreenLeavesCgramAddressing) {
 
 TEST_F(CellPrimitives, ClearRowWritesPlainSpacesOnlyThere) {
     for (int row = 1; row <= 4; ++row) write_row(row, std::string(20, '\x02'));
-    clear_row(3);
+    clear_row(*display, 3);
     EXPECT_EQ(row_text(3), std::string(20, ' '));
     EXPECT_EQ(row_text(2), std::string(20, '\x02'));
     EXPECT_EQ(row_text(4), std::string(20, '\x02'));
     EXPECT_EQ(display->ddram_cursor, 0x14);
-    clear_row(9);  // out of range: row 1
+    clear_row(*display, 9);  // out of range: row 1
     EXPECT_EQ(row_text(1), std::string(20, ' '));
 }
 
 TEST_F(CellPrimitives, PutCenteredPlacesTextsOfEveryLength) {
     write_row(2, "xxxxxxxxxxxxxxxxxxxx");
-    put_centered(2, "Hi");
+    put_centered(*display, 2, "Hi");
     EXPECT_EQ(row_text(2), "         Hi         ");
 
-    put_centered(2, "");
+    put_centered(*display, 2, "");
     EXPECT_EQ(row_text(2), std::string(20, ' '));
     EXPECT_EQ(display->ddram_cursor, 0x4A);  // row 2, column 11
 
-    put_centered(1, "Seven!!");
+    put_centered(*display, 1, "Seven!!");
     EXPECT_EQ(row_text(1), "      Seven!!       ");
-    put_centered(1, "abcdefghijklmnopqrs");  // 19: the spare cell goes right
+    put_centered(*display, 1, "abcdefghijklmnopqrs");  // 19: the spare cell goes right
     EXPECT_EQ(row_text(1), "abcdefghijklmnopqrs ");
 }
 
 TEST_F(CellPrimitives, PutCenteredLongTextsStartAtColumnOne) {
     // 21 characters: the last goes to the next address, row 3 column 1.
-    put_centered(1, "abcdefghijklmnopqrstu");
+    put_centered(*display, 1, "abcdefghijklmnopqrstu");
     EXPECT_EQ(row_text(1), "abcdefghijklmnopqrst");
     EXPECT_EQ(cell(1, 3), 'u');
     // 23 characters on row 3 also start at column 1 and never touch the
     // cell before the row (the last cell of row 1).
     display->ddram[0x13] = 'Z';
-    put_centered(3, "ABCDEFGHIJKLMNOPQRSTUVW");
+    put_centered(*display, 3, "ABCDEFGHIJKLMNOPQRSTUVW");
     EXPECT_EQ(row_text(3), "ABCDEFGHIJKLMNOPQRST");
     EXPECT_EQ(display->ddram[0x13], 'Z');
     EXPECT_EQ(display->ddram[0x7F], ' ');
@@ -148,14 +144,14 @@ TEST_F(CellPrimitives, PutCenteredLongTextsStartAtColumnOne) {
 TEST_F(CellPrimitives, CursorStyles) {
     const uint8_t expected[] = {0x00, 0x0E, 0x0D, 0x0C};
     for (uint8_t style = 1; style <= 3; ++style) {
-        set_cursor_style(style);
+        set_cursor_style(*display, style);
         EXPECT_EQ(display->display_control, expected[style]);
     }
-    set_cursor_style(1);
-    set_cursor_style(0);  // instruction 0x00 does nothing
+    set_cursor_style(*display, 1);
+    set_cursor_style(*display, 0);  // instruction 0x00 does nothing
     EXPECT_EQ(display->display_control, 0x0E);
-    set_cursor_style(4);
-    set_cursor_style(255);
+    set_cursor_style(*display, 4);
+    set_cursor_style(*display, 255);
     EXPECT_EQ(display->display_control, 0x0E);
     EXPECT_EQ(display->ddram_cursor, 0);
 }
@@ -175,7 +171,7 @@ protected:
 };
 
 TEST_F(Scrolling, UpAllRows) {
-    scroll_up(4);
+    scroll_up(*display, 4);
     EXPECT_EQ(row_text(1), before[1]);
     EXPECT_EQ(row_text(2), before[2]);
     EXPECT_EQ(row_text(3), before[3]);
@@ -184,7 +180,7 @@ TEST_F(Scrolling, UpAllRows) {
 }
 
 TEST_F(Scrolling, UpLowerRowsKeepsStatusLine) {
-    scroll_up(3);
+    scroll_up(*display, 3);
     EXPECT_EQ(row_text(1), before[0]);
     EXPECT_EQ(row_text(2), before[2]);
     EXPECT_EQ(row_text(3), before[3]);
@@ -192,7 +188,7 @@ TEST_F(Scrolling, UpLowerRowsKeepsStatusLine) {
 }
 
 TEST_F(Scrolling, DownAllRows) {
-    scroll_down(4);
+    scroll_down(*display, 4);
     EXPECT_EQ(row_text(1), std::string(20, ' '));
     EXPECT_EQ(row_text(2), before[0]);
     EXPECT_EQ(row_text(3), before[1]);
@@ -201,7 +197,7 @@ TEST_F(Scrolling, DownAllRows) {
 }
 
 TEST_F(Scrolling, DownLowerRowsKeepsStatusLine) {
-    scroll_down(3);
+    scroll_down(*display, 3);
     EXPECT_EQ(row_text(1), before[0]);
     EXPECT_EQ(row_text(2), std::string(20, ' '));
     EXPECT_EQ(row_text(3), before[1]);

@@ -12,39 +12,32 @@
 #include <random>
 #include <string>
 
-#include "app/shell_state.h"
 #include "tests/screen_cells.h"
 
 namespace {
 
 const std::string blank_row(20, ' ');
 
-void feed(std::initializer_list<uint8_t> bytes) {
-    for (uint8_t b : bytes) interpret_byte(b);
-}
-
-void feed(const std::string& bytes) {
-    for (char b : bytes) interpret_byte(static_cast<uint8_t>(b));
-}
-
-class Interpreter : public ::testing::Test {
+class Interpreter : public SessionTest {
 protected:
-    void SetUp() override {
-        shell_state_reset();
-        ASSERT_TRUE(shell_create_display());
+    void feed(std::initializer_list<uint8_t> bytes) {
+        for (uint8_t b : bytes) session.interpret_byte(b);
     }
-    void TearDown() override { shell_state_reset(); }
+
+    void feed(const std::string& bytes) {
+        for (char b : bytes) session.interpret_byte(static_cast<uint8_t>(b));
+    }
 };
 
 TEST_F(Interpreter, NonCommandBytesWhileIdleChangeNothing) {
     const LcdController before = *display;
-    for (int b = 0; b <= 0x84; ++b) interpret_byte(static_cast<uint8_t>(b));
-    for (int b = 0xA7; b <= 0xFF; ++b) interpret_byte(static_cast<uint8_t>(b));
+    for (int b = 0; b <= 0x84; ++b) session.interpret_byte(static_cast<uint8_t>(b));
+    for (int b = 0xA7; b <= 0xFF; ++b) session.interpret_byte(static_cast<uint8_t>(b));
     EXPECT_EQ(display->ddram, before.ddram);
     EXPECT_EQ(display->cgram, before.cgram);
     EXPECT_EQ(display->ddram_cursor, before.ddram_cursor);
     EXPECT_EQ(host.cmd_state, ST_IDLE);
-    EXPECT_EQ(repaint_count(), 0u);
+    EXPECT_EQ(session.repaint_count(), 0u);
 }
 
 TEST_F(Interpreter, RepaintsPerCommand) {
@@ -86,18 +79,18 @@ TEST_F(Interpreter, RepaintsPerCommand) {
         {{0xA6, 0x02, 'a', 'b', 'c'}, 1},
     };
     for (const Case& c : cases) {
-        const uint64_t start = repaint_count();
+        const uint64_t start = session.repaint_count();
         size_t i = 0;
         for (uint8_t b : c.bytes) {
-            interpret_byte(b);
+            session.interpret_byte(b);
             ++i;
             // Only the last byte of a command may request a repaint, apart
             // from the clear-row command byte itself.
             if (i < c.bytes.size() && *c.bytes.begin() != 0x8A) {
-                EXPECT_EQ(repaint_count(), start) << std::hex << int(*c.bytes.begin());
+                EXPECT_EQ(session.repaint_count(), start) << std::hex << int(*c.bytes.begin());
             }
         }
-        EXPECT_EQ(repaint_count() - start, c.repaints) << std::hex << int(*c.bytes.begin());
+        EXPECT_EQ(session.repaint_count() - start, c.repaints) << std::hex << int(*c.bytes.begin());
         EXPECT_EQ(host.cmd_state, ST_IDLE) << std::hex << int(*c.bytes.begin());
     }
 }
@@ -105,12 +98,12 @@ TEST_F(Interpreter, RepaintsPerCommand) {
 TEST_F(Interpreter, ClearRowRepaintsOnCommandByteAndAfterRow) {
     feed({0x8C, 0x02});
     feed(std::string(20, 'q'));
-    const uint64_t start = repaint_count();
-    interpret_byte(0x8A);
-    EXPECT_EQ(repaint_count(), start + 1);
+    const uint64_t start = session.repaint_count();
+    session.interpret_byte(0x8A);
+    EXPECT_EQ(session.repaint_count(), start + 1);
     EXPECT_EQ(row_text(2), std::string(20, 'q'));
-    interpret_byte(0x02);
-    EXPECT_EQ(repaint_count(), start + 2);
+    session.interpret_byte(0x02);
+    EXPECT_EQ(session.repaint_count(), start + 2);
     EXPECT_EQ(row_text(2), blank_row);
 }
 
@@ -124,13 +117,13 @@ TEST_F(Interpreter, CommandByteInsideArgumentIsData) {
 TEST_F(Interpreter, FullScreenTextDiscardsOneByteAndPlacesFourRows) {
     std::string text;
     for (char row = '1'; row <= '4'; ++row) text += std::string(19, row) + '|';
-    interpret_byte(0x8B);
-    interpret_byte(0x89);  // discarded whatever its value
-    const uint64_t start = repaint_count();
+    session.interpret_byte(0x8B);
+    session.interpret_byte(0x89);  // discarded whatever its value
+    const uint64_t start = session.repaint_count();
     feed(text.substr(0, 79));
-    EXPECT_EQ(repaint_count(), start);
+    EXPECT_EQ(session.repaint_count(), start);
     feed(text.substr(79));
-    EXPECT_EQ(repaint_count(), start + 1);
+    EXPECT_EQ(session.repaint_count(), start + 1);
     EXPECT_EQ(row_text(1), text.substr(0, 20));
     EXPECT_EQ(row_text(2), text.substr(20, 20));
     EXPECT_EQ(row_text(3), text.substr(40, 20));
@@ -172,15 +165,15 @@ TEST_F(Interpreter, BlankFilledRowTextBlanksFromTheFirstZero) {
 }
 
 TEST_F(Interpreter, TextToZeroHasNoLengthLimit) {
-    const uint64_t start = repaint_count();
+    const uint64_t start = session.repaint_count();
     feed({0x8D, 0x00});
-    EXPECT_EQ(repaint_count(), start + 1);
+    EXPECT_EQ(session.repaint_count(), start + 1);
     EXPECT_EQ(row_text(1), idle_row);
 
     feed({0x97, 0x01, 0x02, 0x8D});
     feed(std::string(30, 'w'));  // no repositioning: row 2 runs on into row 4
     EXPECT_EQ(host.cmd_state, ST_TEXT_TO_ZERO);
-    interpret_byte(0x00);
+    session.interpret_byte(0x00);
     EXPECT_EQ(host.cmd_state, ST_IDLE);
     EXPECT_EQ(row_text(2), std::string(20, 'w'));
     EXPECT_EQ(row_text(4), std::string(10, 'w') + std::string(10, ' '));
@@ -202,7 +195,7 @@ TEST_F(Interpreter, OverlongCentredTextKeepsItsStartAndEndsAtTheZero) {
     feed({0x99, 0x03});
     feed(text);
     EXPECT_EQ(host.cmd_state, ST_CENTRED_TEXT);
-    interpret_byte(0x00);
+    session.interpret_byte(0x00);
     EXPECT_EQ(host.cmd_state, ST_IDLE);
     // The first 23 characters are kept and start at column 1; the three
     // that do not fit the row run on where the address counter goes next.
@@ -210,7 +203,7 @@ TEST_F(Interpreter, OverlongCentredTextKeepsItsStartAndEndsAtTheZero) {
     EXPECT_EQ(row_text(2), text.substr(20, 3) + std::string(17, ' '));
     EXPECT_EQ(host.text_buf[23], 0);
     // The next byte is a command again.
-    interpret_byte(0x89);
+    session.interpret_byte(0x89);
     EXPECT_EQ(row_text(1), blank_row);
 }
 
@@ -219,7 +212,7 @@ TEST_F(Interpreter, CursorPositionStyleAndBackspace) {
     EXPECT_EQ(display->ddram_cursor, 0x18);
     feed({0x8E, 'a', 0x8F, 'b'});
     EXPECT_EQ(row_text(3).substr(4, 2), "ab");
-    interpret_byte(0x90);
+    session.interpret_byte(0x90);
     EXPECT_EQ(row_text(3).substr(4, 2), "a ");
     EXPECT_EQ(display->ddram_cursor, 0x19);
     feed({0x98, 0x02});
@@ -233,16 +226,16 @@ TEST_F(Interpreter, ScrollingKeepsCustomGlyphs) {
                     "abcdefghijkl",
                     20));
     const std::string row2 = row_text(2);
-    interpret_byte(0x9D);  // lower rows down: row 2 to row 3
+    session.interpret_byte(0x9D);  // lower rows down: row 2 to row 3
     EXPECT_EQ(row_text(1), idle_row);
     EXPECT_EQ(row_text(2), blank_row);
     EXPECT_EQ(row_text(3), row2);
-    interpret_byte(0x91);  // all rows up: row 3 to row 2, status line leaves
+    session.interpret_byte(0x91);  // all rows up: row 3 to row 2, status line leaves
     EXPECT_EQ(row_text(1), blank_row);
     EXPECT_EQ(row_text(2), row2);
-    interpret_byte(0x92);
+    session.interpret_byte(0x92);
     EXPECT_EQ(row_text(3), row2);
-    interpret_byte(0x9C);
+    session.interpret_byte(0x9C);
     EXPECT_EQ(row_text(2), row2);
     EXPECT_EQ(row_text(4), blank_row);
 }
@@ -250,7 +243,7 @@ TEST_F(Interpreter, ScrollingKeepsCustomGlyphs) {
 TEST_F(Interpreter, DisplayTestClearsFirst) {
     feed({0x8C, 0x02});
     feed(std::string(20, '#'));
-    interpret_byte(0x9F);
+    session.interpret_byte(0x9F);
     EXPECT_EQ(row_text(1), "1                  2");
     EXPECT_EQ(row_text(2), "    Display Test    ");
     EXPECT_EQ(row_text(3), "      1 2 3 4       ");
@@ -259,7 +252,7 @@ TEST_F(Interpreter, DisplayTestClearsFirst) {
 
 TEST_F(Interpreter, WorkedStatusLineExample) {
     feed({0x9E, 0x94, 0x07, 0x95, 0x2A, 0x93, 0x05, 0xA0, 0x42});
-    EXPECT_EQ(repaint_count(), 5u);
+    EXPECT_EQ(session.repaint_count(), 5u);
     const std::string expected = std::string("RX07\x04\x01\x01\x00\x02\x02\x02\x05", 12) +
                                  "HP\x02\x02"
                                  "TX42";
@@ -291,10 +284,10 @@ TEST_F(Interpreter, OverrideShowsAtNextNumberAndHides) {
 TEST_F(Interpreter, ModeFieldAfterResetDrawsOnlyWhenForced) {
     feed({0x96, 0x40});
     feed({0x8C, 0x02, 'q'});
-    for (int i = 0; i < 19; ++i) interpret_byte('q');
-    blink_counter = 9;
-    interpret_byte(0x87);
-    EXPECT_EQ(blink_counter, 0);
+    for (int i = 0; i < 19; ++i) session.interpret_byte('q');
+    state.blink.counter = 9;
+    session.interpret_byte(0x87);
+    EXPECT_EQ(state.blink.counter, 0);
     for (int row = 1; row <= 4; ++row) EXPECT_EQ(row_text(row), blank_row);
     EXPECT_EQ(display->ddram_cursor, 0);
     feed({0x96, 0x00});
@@ -307,38 +300,38 @@ TEST_F(Interpreter, ModeFieldAfterResetDrawsOnlyWhenForced) {
 TEST_F(Interpreter, FlashTextExpiresOnTheTenthTick) {
     feed({0xA0, 0x40, 0xA1, 'F', 'L', 'S', 'H'});
     EXPECT_EQ(row_text(1).substr(11, 4), "FLSH");
-    const uint64_t start = repaint_count();
-    for (int tick = 1; tick <= 9; ++tick) shell_on_timer();
+    const uint64_t start = session.repaint_count();
+    for (int tick = 1; tick <= 9; ++tick) session.on_timer();
     EXPECT_EQ(row_text(1).substr(11, 4), "FLSH");
-    EXPECT_EQ(repaint_count(), start);
-    shell_on_timer();
+    EXPECT_EQ(session.repaint_count(), start);
+    session.on_timer();
     EXPECT_EQ(row_text(1).substr(11, 4), "\x05H\x02\x02");
-    EXPECT_EQ(repaint_count(), start + 1);
-    for (int tick = 0; tick < 30; ++tick) shell_on_timer();
-    EXPECT_EQ(repaint_count(), start + 1);
+    EXPECT_EQ(session.repaint_count(), start + 1);
+    for (int tick = 0; tick < 30; ++tick) session.on_timer();
+    EXPECT_EQ(session.repaint_count(), start + 1);
 }
 
 TEST_F(Interpreter, ResetCancelsFlashExpiry) {
     feed({0xA1, 'F', 'L', 'S', 'H'});
-    for (int tick = 0; tick < 5; ++tick) shell_on_timer();
-    interpret_byte(0x87);
+    for (int tick = 0; tick < 5; ++tick) session.on_timer();
+    session.interpret_byte(0x87);
     feed({0x8C, 0x01});
     feed(std::string(20, '-'));
-    const uint64_t start = repaint_count();
-    for (int tick = 0; tick < 20; ++tick) shell_on_timer();
+    const uint64_t start = session.repaint_count();
+    for (int tick = 0; tick < 20; ++tick) session.on_timer();
     EXPECT_EQ(row_text(1), std::string(20, '-'));
-    EXPECT_EQ(repaint_count(), start);
+    EXPECT_EQ(session.repaint_count(), start);
 }
 
 TEST_F(Interpreter, BusyCycleAtItsPosition) {
     feed({0xA4, 0x14, 0x04});
     const uint8_t glyphs[] = {0x03, '|', '/', '-', 0xA5, '.', '_', 0x03};
     for (uint8_t glyph : glyphs) {
-        interpret_byte(0xA3);
+        session.interpret_byte(0xA3);
         EXPECT_EQ(cell(20, 4), glyph);
     }
     EXPECT_EQ(host.busy_step, 1);
-    EXPECT_EQ(repaint_count(), 0u);
+    EXPECT_EQ(session.repaint_count(), 0u);
 }
 
 TEST_F(Interpreter, CustomCharacterSlotAboveSevenIsSlotZero) {
@@ -360,8 +353,8 @@ TEST_F(Interpreter, MillionRandomBytesKeepEveryIndexInRange) {
     std::mt19937 random(20240611);
     std::uniform_int_distribution<int> byte(0, 255);
     for (int i = 0; i < 1'000'000; ++i) {
-        interpret_byte(static_cast<uint8_t>(byte(random)));
-        if (i % 1000 == 0) shell_on_timer();
+        session.interpret_byte(static_cast<uint8_t>(byte(random)));
+        if (i % 1000 == 0) session.on_timer();
         ASSERT_LE(host.cmd_state, ST_OVERRIDE_TEXT);
         ASSERT_LE(host.byte_count, 80);
     }
@@ -369,7 +362,7 @@ TEST_F(Interpreter, MillionRandomBytesKeepEveryIndexInRange) {
     EXPECT_LT(display->ddram_cursor, 128);
     EXPECT_GE(display->cgram_cursor, lcd_no_cursor);
     EXPECT_LT(display->cgram_cursor, 128);
-    EXPECT_GT(repaint_count(), 0u);
+    EXPECT_GT(session.repaint_count(), 0u);
 }
 
 }  // namespace

@@ -7,8 +7,6 @@
 
 #include <string_view>
 
-#include "app/shell_state.h"
-
 namespace {
 
 constexpr KeyModifiers none{};
@@ -16,14 +14,13 @@ constexpr KeyModifiers shift{true, false};
 constexpr KeyModifiers ctrl{false, true};
 constexpr KeyModifiers ctrl_shift{true, true};
 
-uint8_t down(uint8_t vk, KeyModifiers mods = none) {
-    return key_code_for_key_down(vk, mods).code;
-}
-
 class KeyTranslation : public ::testing::Test {
 protected:
-    void SetUp() override { shell_state_reset(); }
-    void TearDown() override { shell_state_reset(); }
+    uint8_t down(uint8_t vk, KeyModifiers mods = none) {
+        return translator.key_code_for_key_down(vk, mods).code;
+    }
+
+    KeyTranslator translator;
 };
 
 TEST_F(KeyTranslation, FunctionKeysFollowTheirCodeRangesAndIgnoreCtrl) {
@@ -122,58 +119,58 @@ TEST_F(KeyTranslation, ChordBeginsOnceAndEndsOnTheFirstRelease) {
     // Shift held, Ctrl pressed and auto-repeated, Ctrl released, Shift released.
     EXPECT_EQ(down(vk_shift, shift), 0);
     EXPECT_EQ(down(vk_control, ctrl_shift), 0xF6);
-    EXPECT_EQ(chord_active, 1);
+    EXPECT_TRUE(translator.chord_active());
     EXPECT_EQ(down(vk_control, ctrl_shift), 0);
     EXPECT_EQ(down(vk_shift, ctrl_shift), 0);
-    EXPECT_EQ(key_code_for_key_up(vk_control).code, 0xF7);
-    EXPECT_EQ(chord_active, 0);
-    EXPECT_EQ(key_code_for_key_up(vk_shift).code, 0);
+    EXPECT_EQ(translator.key_code_for_key_up(vk_control).code, 0xF7);
+    EXPECT_FALSE(translator.chord_active());
+    EXPECT_EQ(translator.key_code_for_key_up(vk_shift).code, 0);
 
     // The other order begins it as well.
     EXPECT_EQ(down(vk_control, ctrl), 0);
     EXPECT_EQ(down(vk_shift, ctrl_shift), 0xF6);
-    EXPECT_EQ(key_code_for_key_up(vk_shift).code, 0xF7);
+    EXPECT_EQ(translator.key_code_for_key_up(vk_shift).code, 0xF7);
 }
 
 TEST_F(KeyTranslation, ModifierAloneSendsNothing) {
     for (uint8_t vk : {vk_shift, vk_control}) {
         const KeyModifiers self = vk == vk_shift ? shift : ctrl;
-        const KeyResult pressed = key_code_for_key_down(vk, self);
+        const KeyResult pressed = translator.key_code_for_key_down(vk, self);
         EXPECT_EQ(pressed.code, 0);
         EXPECT_TRUE(pressed.handled);
-        const KeyResult released = key_code_for_key_up(vk);
+        const KeyResult released = translator.key_code_for_key_up(vk);
         EXPECT_EQ(released.code, 0);
         EXPECT_TRUE(released.handled);
     }
-    EXPECT_EQ(chord_active, 0);
+    EXPECT_FALSE(translator.chord_active());
 }
 
 TEST_F(KeyTranslation, OnlyTheLeftWindowsKeyIsReportedUnhandled) {
-    const KeyResult pressed = key_code_for_key_down(vk_lwin, none);
+    const KeyResult pressed = translator.key_code_for_key_down(vk_lwin, none);
     EXPECT_EQ(pressed.code, 0xEC);
     EXPECT_FALSE(pressed.handled);
-    const KeyResult released = key_code_for_key_up(vk_lwin);
+    const KeyResult released = translator.key_code_for_key_up(vk_lwin);
     EXPECT_EQ(released.code, 0xED);
     EXPECT_FALSE(released.handled);
 
-    EXPECT_TRUE(key_code_for_key_down('A', none).handled);
-    const KeyResult other_up = key_code_for_key_up('A');
+    EXPECT_TRUE(translator.key_code_for_key_down('A', none).handled);
+    const KeyResult other_up = translator.key_code_for_key_up('A');
     EXPECT_EQ(other_up.code, 0);
     EXPECT_TRUE(other_up.handled);
 }
 
 TEST_F(KeyTranslation, SystemKeysSendOnlyF10) {
-    EXPECT_EQ(key_code_for_sys_key_down(vk_f10, none).code, 0xB9);
-    EXPECT_EQ(key_code_for_sys_key_down(vk_f10, shift).code, 0xD1);
+    EXPECT_EQ(translator.key_code_for_sys_key_down(vk_f10, none).code, 0xB9);
+    EXPECT_EQ(translator.key_code_for_sys_key_down(vk_f10, shift).code, 0xD1);
     const uint8_t alt_keys[] = {0x12, 'X', 0x73, 0x26};  // Alt itself, Alt+X, Alt+F4, Alt+Up
     for (uint8_t vk : alt_keys) {
-        const KeyResult r = key_code_for_sys_key_down(vk, none);
+        const KeyResult r = translator.key_code_for_sys_key_down(vk, none);
         EXPECT_EQ(r.code, 0);
         EXPECT_TRUE(r.handled);
     }
     const uint8_t released[] = {0x12, vk_f10, 'X'};
     for (uint8_t vk : released) {
-        const KeyResult r = key_code_for_sys_key_up(vk);
+        const KeyResult r = translator.key_code_for_sys_key_up(vk);
         EXPECT_EQ(r.code, 0);
         EXPECT_TRUE(r.handled);
     }

@@ -1,40 +1,21 @@
-// The interpreter on a reader thread against the timer and painting on a
-// main thread, as in the program. The repaint hook paints like the window
-// does: it takes display_mutex and renders. Were request_repaint() ever
-// called with the lock held, the hook would lock it a second time on the
-// same thread (a deadlock, and a report under ThreadSanitizer).
+// The display session on a reader thread against the timer and painting on
+// a main thread, as in the program, and two sessions side by side. The
+// repaint callback paints like the window does: it renders through the
+// session, which takes the session's lock. Were the callback ever called
+// with the lock held, the render would lock it a second time on the same
+// thread (a deadlock, and a report under ThreadSanitizer).
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "app/shell_state.h"
 #include "image/window_image.h"
-#include "display/rasteriser.h"
-#include "protocol/interpreter.h"
+#include "protocol/display_session.h"
 
 namespace {
 
-thread_local bool on_reader_thread = false;
-std::atomic<uint64_t> reader_paints{0};
-std::atomic<uint64_t> timer_paints{0};
-
-void paint_like_the_window() {
-    std::vector<uint32_t> pixels;
-    {
-        std::lock_guard lock(display_mutex);
-        lcd_render(*display);
-        build_window_image(*display, scheme_colors(1), pixels);
-    }
-    if (on_reader_thread) {
-        ++reader_paints;
-    } else {
-        ++timer_paints;
-    }
-}
 
 // One round of device traffic: a row of text, the two numbers, the meter,
 // a flash text and the mode field. Six commands that request a repaint.
@@ -55,52 +36,107 @@ std::vector<uint8_t> round_bytes(int round) {
 
 constexpr uint64_t repaints_per_round = 6;
 
-class ProtocolThreads : public ::testing::Test {
-protected:
-    void SetUp() override {
-        shell_state_reset();
-        reader_paints = 0;
-        timer_paints = 0;
-        ASSERT_TRUE(shell_create_display());
-        set_repaint_hook(paint_like_the_window);
+// A session whose repaints paint like the window, counted by the thread
+// that asked for them.
+class PaintedSession {
+public:
+    PaintedSession() : session_([this] { paint(); }) {}
+
+    DisplaySession& session() { return session_; }
+    std::atomic<uint64_t> reader_paints{0};
+    std::atomic<uint64_t> timer_paints{0};
+    std::thread::id reader;
+
+    // Feeds `rounds` rounds of traffic on the calling thread.
+    void feed_rounds(int rounds) {
+        reader = std::this_thread::get_id();
+        for (int round = 0; round < rounds; ++round) session_.interpret_bytes(round_bytes(round));
     }
-    void TearDown() override { shell_state_reset(); }
+
+    // The text of row 2, the session's row-text target.
+    std::string row2() {
+        return session_.with_state([](SessionState& s) {
+            std::string text;
+            for (int column = 0; column < 20; ++column)
+                text += static_cast<char>(s.display->ddram[0x40 + column]);
+            return text;
+        });
+    }
+
+private:
+    void paint() {
+        std::vector<uint32_t> pixels;
+        session_.render(
+            [&](const LcdController& c) { build_window_image(c, scheme_colors(1), pixels); });
+        if (std::this_thread::get_id() == reader) {
+            ++reader_paints;
+        } else {
+            ++timer_paints;
+        }
+    }
+
+    DisplaySession session_;
 };
 
-TEST_F(ProtocolThreads, ReaderAndTimerShareTheDisplay) {
+TEST(ProtocolThreads, ReaderAndTimerShareTheDisplay) {
     constexpr int rounds = 400;
+    PaintedSession painted;
+    DisplaySession& session = painted.session();
+    ASSERT_TRUE(session.start());
     std::atomic<bool> reading{true};
     std::thread reader([&] {
-        on_reader_thread = true;
-        for (int round = 0; round < rounds; ++round) {
-            for (uint8_t b : round_bytes(round)) interpret_byte(b);
-        }
+        painted.feed_rounds(rounds);
         reading = false;
     });
     // The main thread's side: the 100 ms timer (run as fast as it can) and
     // the occasional paint of its own.
     uint64_t ticks = 0;
     while (reading) {
-        shell_on_timer();
-        if (++ticks % 16 == 0) {
-            std::lock_guard lock(display_mutex);
-            lcd_render(*display);
-        }
+        session.on_timer();
+        if (++ticks % 16 == 0) session.render([](const LcdController&) {});
         std::this_thread::yield();
     }
     reader.join();
 
-    EXPECT_EQ(reader_paints.load(), rounds * repaints_per_round);
-    EXPECT_EQ(repaint_count(), reader_paints.load() + timer_paints.load());
-    EXPECT_LE(timer_paints.load(), static_cast<uint64_t>(rounds));
+    EXPECT_EQ(painted.reader_paints.load(), rounds * repaints_per_round);
+    EXPECT_EQ(session.repaint_count(), painted.reader_paints.load() + painted.timer_paints.load());
+    EXPECT_LE(painted.timer_paints.load(), static_cast<uint64_t>(rounds));
     // Row 2 holds the last round's text whatever the interleaving; the
     // interpreter ended idle with the cursor where device text left it.
-    std::string row2;
-    for (int column = 0; column < 20; ++column)
-        row2 += static_cast<char>(display->ddram[0x40 + column]);
-    EXPECT_EQ(row2.substr(0, 9), "round 399");
-    EXPECT_EQ(host.cmd_state, ST_IDLE);
-    EXPECT_EQ(display->ddram_cursor, 0x54);  // after the 20th character of row 2
+    EXPECT_EQ(painted.row2().substr(0, 9), "round 399");
+    session.with_state([](SessionState& s) {
+        EXPECT_EQ(s.host.cmd_state, ST_IDLE);
+        EXPECT_EQ(s.display->ddram_cursor, 0x54);  // after the 20th character of row 2
+    });
+}
+
+// Two devices in one process: each session keeps its own screen, interpreter
+// position, repaints and blink clock while both are fed at once.
+TEST(ProtocolThreads, TwoSessionsShareNothing) {
+    PaintedSession first;
+    PaintedSession second;
+    ASSERT_TRUE(first.session().start());
+    ASSERT_TRUE(second.session().start());
+    // The second is left inside a command: its next bytes are arguments.
+    second.session().interpret_bytes(std::vector<uint8_t>{0x8C, 0x03, 'Z'});
+    std::thread a([&] { first.feed_rounds(300); });
+    std::thread b([&] { second.feed_rounds(100); });
+    for (int tick = 0; tick < 20; ++tick) first.session().on_timer();
+    a.join();
+    b.join();
+
+    EXPECT_EQ(first.row2().substr(0, 9), "round 299");
+    EXPECT_EQ(second.row2().substr(0, 8), "round 99");
+    EXPECT_EQ(first.reader_paints.load(), 300 * repaints_per_round);
+    // The second's first round went on as row 3's text until its 20 bytes
+    // were taken, and that row's repaint stood in for row 2's.
+    EXPECT_EQ(second.reader_paints.load(), 100 * repaints_per_round);
+    EXPECT_EQ(second.session().repaint_count(), second.reader_paints.load());
+    second.session().with_state([](SessionState& s) {
+        EXPECT_EQ(s.display->ddram[0x14], 'Z');
+        EXPECT_EQ(s.blink.counter, 0);
+    });
+    first.session().with_state([](SessionState& s) { EXPECT_EQ(s.blink.counter, 5); });
 }
 
 }  // namespace

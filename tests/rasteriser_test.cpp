@@ -11,7 +11,6 @@
 #include <memory>
 #include <vector>
 
-#include "app/shell_state.h"
 #include "display/char_generator.h"
 
 namespace {
@@ -25,9 +24,6 @@ bool glyph_dot(int32_t x, int32_t y) {
 
 class Rasteriser : public testing::Test {
 protected:
-    void SetUp() override { blink_phase = 0; }
-    void TearDown() override { blink_phase = 0; }
-
     static std::unique_ptr<LcdController> make(int32_t columns, int32_t rows, uint32_t rom = 1) {
         auto c = lcd_create(columns, rows, rom);
         lcd_command(*c, 0x48);
@@ -60,9 +56,9 @@ constexpr int32_t glyph_dot_total = 5 + 2 + 3 + 2 + 5 + 0 + 1 + 2;
 
 TEST_F(Rasteriser, BlankDisplayRendersAllZero) {
     auto c = make(20, 4);
-    lcd_render(*c);  // display off: the cells are 255
+    lcd_render(*c, 0);  // display off: the cells are 255
     lcd_command(*c, 0x0C);
-    lcd_render(*c);
+    lcd_render(*c, 0);
     EXPECT_EQ(std::count(c->dots.begin(), c->dots.end(), 0), 5280);
 }
 
@@ -83,7 +79,7 @@ TEST_F(Rasteriser, GlyphLandsInItsCellOnly) {
         auto c = make(k.columns, k.rows);
         commands(*c, {0x0C, k.address});
         lcd_write_data(*c, 0x01);
-        lcd_render(*c);
+        lcd_render(*c, 0);
         expect_cell(*c, k.x0, k.y0, [](int32_t l, int32_t r) { return glyph_dot(l, r) ? 1 : 0; });
         EXPECT_EQ(lit_count(*c), glyph_dot_total);
     }
@@ -93,7 +89,7 @@ TEST_F(Rasteriser, RomGlyphDots) {
     auto c = make(20, 4);
     commands(*c, {0x0C});
     lcd_write_data(*c, 0x41);
-    lcd_render(*c);
+    lcd_render(*c, 0);
     // 'A' of the second ROM font: columns 1F 24 44 24 1F.
     const uint8_t columns[5] = {0x1F, 0x24, 0x44, 0x24, 0x1F};
     expect_cell(*c, 0, 0,
@@ -105,7 +101,7 @@ TEST_F(Rasteriser, DisplayOffFillsCellsButNotGaps) {
     commands(*c, {0x0F, 0xC0});  // a cursor must not show through
     lcd_write_data(*c, 0x01);
     lcd_command(*c, 0x08);
-    lcd_render(*c);
+    lcd_render(*c, 0);
     for (int32_t y = 0; y < c->dot_height; ++y) {
         for (int32_t x = 0; x < c->dot_width; ++x) {
             const bool covered = x % 6 != 5 && y < 36;
@@ -132,8 +128,7 @@ TEST_F(Rasteriser, CursorStylesAndBlink) {
         commands(*c, {k.control, 0xC3});
         lcd_write_data(*c, 0x01);
         lcd_command(*c, 0xC3);
-        blink_phase = k.phase;
-        lcd_render(*c);
+        lcd_render(*c, k.phase);
         expect_cell(*c, 18, 9, [&](int32_t l, int32_t r) {
             return k.block || (k.underline && r == 8) || glyph_dot(l, r) ? 1 : 0;
         });
@@ -163,7 +158,7 @@ TEST_F(Rasteriser, CursorOnlyWhereItsAddressIsShown) {
         SCOPED_TRACE(testing::Message() << testing::PrintToString(k.instructions));
         auto c = make(k.columns, k.rows);
         for (uint8_t b : k.instructions) lcd_command(*c, b);
-        lcd_render(*c);
+        lcd_render(*c, 0);
         if (k.x0 < 0) {
             EXPECT_EQ(lit_count(*c), 0);
         } else {
@@ -218,7 +213,7 @@ TEST_F(Rasteriser, RenderedCellsFollowCellAddresses) {
                 c->ddram.fill(0x20);
                 c->ddram[static_cast<size_t>(address)] = k.code;
                 c->display_shift = shift;
-                lcd_render(*c);
+                lcd_render(*c, 0);
                 for (int32_t i = 0; i < c->rows; ++i) {
                     for (int32_t j = 0; j < c->columns && k.cell_width * j < c->dot_width; ++j) {
                         const bool shown = lcd_cell_address(*c, i, j) == address;
@@ -237,12 +232,12 @@ TEST_F(Rasteriser, ShiftMovesTextWithinEachRow) {
     commands(*c, {0x0C, 0x80});
     lcd_write_data(*c, 0x01);
     commands(*c, {0x1C});  // text one column right
-    lcd_render(*c);
+    lcd_render(*c, 0);
     EXPECT_EQ(c->display_shift, 19);
     expect_cell(*c, 6, 0, [](int32_t l, int32_t r) { return glyph_dot(l, r) ? 1 : 0; });
     EXPECT_EQ(lit_count(*c), glyph_dot_total);
     commands(*c, {0x18, 0x18});  // one column left of home: address 0 at column 19
-    lcd_render(*c);
+    lcd_render(*c, 0);
     expect_cell(*c, 114, 0, [](int32_t l, int32_t r) { return glyph_dot(l, r) ? 1 : 0; });
     EXPECT_EQ(lit_count(*c), glyph_dot_total);
 }
@@ -251,10 +246,10 @@ TEST_F(Rasteriser, ChangedSlotShowsAtNextRender) {
     auto c = make(20, 4);
     commands(*c, {0x0C});
     lcd_write_data(*c, 0x01);
-    lcd_render(*c);
+    lcd_render(*c, 0);
     commands(*c, {0x4D});  // row 5 of slot 1
     lcd_write_data(*c, 0x1F);
-    lcd_render(*c);
+    lcd_render(*c, 0);
     for (int32_t l = 0; l < 5; ++l) EXPECT_EQ(dot(*c, l, 5), 1);
     EXPECT_EQ(lit_count(*c), glyph_dot_total + 5);
 }
@@ -264,28 +259,28 @@ TEST_F(Rasteriser, ChangedSlotShowsAtNextRender) {
 TEST_F(Rasteriser, GraphicTextLayerIsClipped) {
     auto g = lcd_create(115, 64, 1);
     commands(*g, {0x0D, 0x87});  // block cursor at byte 14: row 0, column 14
-    lcd_render(*g);
+    lcd_render(*g, 0);
     for (int32_t y = 0; y < 16; ++y) {
         for (int32_t x = 112; x < 115; ++x) EXPECT_EQ(dot(*g, x, y), 1) << x << "," << y;
     }
     // Nothing beyond the edge wraps into the next dot row (spaces are blank).
     EXPECT_EQ(lit_count(*g), 3 * 16);
     lcd_write_data(*g, 0x20);  // on to byte 15, column 15: entirely beyond the edge
-    lcd_render(*g);
+    lcd_render(*g, 0);
     EXPECT_EQ(lit_count(*g), 0);
     lcd_command(*g, 0x8F);  // word 15 is byte 30: row 2, column 14
-    lcd_render(*g);
+    lcd_render(*g, 0);
     EXPECT_EQ(lit_count(*g), 3 * 16);
     EXPECT_EQ(dot(*g, 112, 32), 1);
     commands(*g, {0x08});
-    lcd_render(*g);
+    lcd_render(*g, 0);
     EXPECT_EQ(std::count(g->dots.begin(), g->dots.end(), 255), 115 * 64);
 }
 
 TEST_F(Rasteriser, GraphicUnderlineAndFontCells) {
     auto g = lcd_create(115, 64, 1);
     commands(*g, {0x0E, 0x90});  // row 1 column 0: the underline is cell row 15
-    lcd_render(*g);
+    lcd_render(*g, 0);
     for (int32_t l = 0; l < 8; ++l) EXPECT_EQ(dot(*g, l, 31), 1);
     EXPECT_EQ(lit_count(*g), 8);
     // Codes 0..15 show code 16's glyph (a triangle), never CGRAM.
@@ -294,7 +289,7 @@ TEST_F(Rasteriser, GraphicUnderlineAndFontCells) {
     commands(*g, {0x80});
     lcd_write_data(*g, 0x00);
     lcd_write_data(*g, 0x10);
-    lcd_render(*g);
+    lcd_render(*g, 0);
     int32_t lit = 0;
     for (int32_t k = 0; k < 16; ++k) {
         for (int32_t l = 0; l < 8; ++l) {
@@ -329,7 +324,7 @@ TEST_F(Rasteriser, GraphicRamRows) {
         for (uint8_t b : w.bytes) lcd_write_data(*g, b);
     }
     g->gdram[1021] = 0x80;  // the last byte a row reads: row 63, x 104
-    lcd_render(*g);
+    lcd_render(*g, 0);
     const int32_t lit[][2] = {{0, 0},   {111, 0},  {0, 32},   {1, 32},
                               {96, 31}, {103, 31}, {103, 63}, {104, 63}};
     for (const auto& p : lit) EXPECT_EQ(dot(*g, p[0], p[1]), 1) << p[0] << "," << p[1];

@@ -6,29 +6,23 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <string>
 
-#include "app/shell_state.h"
 #include "protocol/cell_primitives.h"
 #include "tests/screen_cells.h"
 
 namespace {
 
-// One dot row of a custom character, read back through the controller.
-uint8_t glyph_row(int glyph, int row) {
-    lcd_command(*display, static_cast<uint8_t>(0x40 + 8 * glyph + row));
-    const uint8_t value = lcd_read_data(*display);
-    lcd_command(*display, 0x80);
-    return value;
-}
-
-class StatusLine : public ::testing::Test {
+class StatusLine : public SessionTest {
 protected:
-    void SetUp() override {
-        shell_state_reset();
-        ASSERT_TRUE(shell_create_display());
+    // One dot row of a custom character, read back through the controller.
+    uint8_t glyph_row(int glyph, int row) {
+        lcd_command(*display, static_cast<uint8_t>(0x40 + 8 * glyph + row));
+        const uint8_t value = lcd_read_data(*display);
+        lcd_command(*display, 0x80);
+        return value;
     }
-    void TearDown() override { shell_state_reset(); }
 };
 
 TEST_F(StatusLine, StartUpShowsIdleRowWithCursorHome) {
@@ -51,18 +45,18 @@ TEST_F(StatusLine, StartUpGlyphsAreUnderlinedExceptTheBackslash) {
 }
 
 TEST_F(StatusLine, BracketedRoutinesKeepTheAddressCounter) {
-    const auto draws = {
-        +[] { draw_link_bar(); },
-        +[] { draw_meter(7); },
-        +[] { draw_meter(200); },
-        +[] { draw_left_number(42); },
-        +[] { draw_right_number(123); },
-        +[] { draw_mode_field(0x5A, 1, 1); },
-        +[] { show_flash_text(reinterpret_cast<const uint8_t*>("ABCD")); },
-        +[] { draw_idle_screen(); },
+    const std::function<void()> draws[] = {
+        [&] { draw_link_bar(*display); },
+        [&] { draw_meter(*display, 7); },
+        [&] { draw_meter(*display, 200); },
+        [&] { draw_left_number(*display, composition, 42); },
+        [&] { draw_right_number(*display, composition, 123); },
+        [&] { draw_mode_field(*display, composition, 0x5A, 1, 1); },
+        [&] { show_flash_text(*display, composition, reinterpret_cast<const uint8_t*>("ABCD")); },
+        [&] { draw_idle_screen(*display, composition); },
     };
     for (auto draw : draws) {
-        goto_cell(11, 2);
+        goto_cell(*display, 11, 2);
         draw();
         EXPECT_EQ(display->ddram_cursor, 0x4A);
         EXPECT_EQ(display->cgram_cursor, lcd_no_cursor);
@@ -71,75 +65,75 @@ TEST_F(StatusLine, BracketedRoutinesKeepTheAddressCounter) {
 
 TEST_F(StatusLine, BracketTakesACgramAddressAsDisplayAddress) {
     lcd_command(*display, 0x40 | 0x13);
-    draw_meter(3);
+    draw_meter(*display, 3);
     EXPECT_EQ(display->cgram_cursor, lcd_no_cursor);
     EXPECT_EQ(display->ddram_cursor, 0x13);
     EXPECT_EQ(row_text(1).substr(5, 5), std::string("\x01\x00\x02\x02\x02", 5));
 }
 
 TEST_F(StatusLine, MeterLevels) {
-    draw_meter(11);
+    draw_meter(*display, 11);
     EXPECT_EQ(row_text(1).substr(5, 5), "\x01\x01\x01\x01+");
-    draw_meter(5);
+    draw_meter(*display, 5);
     EXPECT_EQ(row_text(1).substr(5, 5), std::string("\x01\x01\x00\x02\x02", 5));
-    draw_meter(10);
+    draw_meter(*display, 10);
     EXPECT_EQ(row_text(1).substr(5, 5), "\x01\x01\x01\x01\x01");
-    draw_meter(12);
-    draw_meter(255);
+    draw_meter(*display, 12);
+    draw_meter(*display, 255);
     EXPECT_EQ(row_text(1).substr(5, 5), "\x01\x01\x01\x01\x01");
-    draw_meter(0);
+    draw_meter(*display, 0);
     EXPECT_EQ(row_text(1), idle_row);
 }
 
 TEST_F(StatusLine, NumbersOfTwoAndThreeDigits) {
-    draw_right_number(7);
+    draw_right_number(*display, composition, 7);
     EXPECT_EQ(row_text(1).substr(18, 2), "07");
-    draw_left_number(0);
+    draw_left_number(*display, composition, 0);
     EXPECT_EQ(row_text(1).substr(2, 2), "00");
-    draw_right_number(123);
+    draw_right_number(*display, composition, 123);
     EXPECT_EQ(row_text(1).substr(18, 2), "12");
     EXPECT_EQ(cell(1, 3), '3');
-    draw_left_number(255);
+    draw_left_number(*display, composition, 255);
     EXPECT_EQ(row_text(1).substr(2, 3), "255");
     EXPECT_EQ(display->ddram_cursor, 0);
 }
 
 TEST_F(StatusLine, OverrideReplacesNumberUntilSwitchedOff) {
     composition.left_override = {'A', 'B', 'C', 0};
-    draw_left_number(5);
+    draw_left_number(*display, composition, 5);
     EXPECT_EQ(row_text(1).substr(0, 5), std::string("ABC\x00\x02", 5));
     composition.left_override[0] = 0;
-    draw_left_number(5);
+    draw_left_number(*display, composition, 5);
     EXPECT_EQ(row_text(1).substr(0, 4), "AB05");
 
     composition.right_override = {'x', 'y', 'z', 0};
-    draw_right_number(9);
+    draw_right_number(*display, composition, 9);
     EXPECT_EQ(row_text(1).substr(16, 4), std::string("xyz\x00", 4));
-    EXPECT_EQ(draw_right_override(), 1);
-    EXPECT_EQ(draw_left_override(), 0);
+    EXPECT_EQ(draw_right_override(*display, composition), 1);
+    EXPECT_EQ(draw_left_override(*display, composition), 0);
 }
 
 TEST_F(StatusLine, ModeFieldForms) {
-    draw_mode_field(0x81, 0, 1);  // bit 7 wins over bit 0; column 5 untouched
+    draw_mode_field(*display, composition, 0x81, 0, 1);  // bit 7 wins over bit 0; column 5 untouched
     EXPECT_EQ(row_text(1).substr(11, 5),
               "\x02"
               "ESC\x02");
     EXPECT_EQ(cell(5, 1), 0x02);
-    draw_mode_field(0x01, 0, 1);
+    draw_mode_field(*display, composition, 0x01, 0, 1);
     EXPECT_EQ(row_text(1).substr(11, 5),
               "\x02"
               "CLL\x02");
-    draw_mode_field(0x06, 1, 1);  // P before B
+    draw_mode_field(*display, composition, 0x06, 1, 1);  // P before B
     EXPECT_EQ(row_text(1).substr(11, 4), "\x05\x02P\x02");
-    draw_mode_field(0x54, 1, 1);
+    draw_mode_field(*display, composition, 0x54, 1, 1);
     EXPECT_EQ(row_text(1).substr(11, 4), "\x05HBW");
 }
 
 TEST_F(StatusLine, ModeFieldMarkersSwapWithBit3) {
-    draw_mode_field(0x08, 1, 1);
+    draw_mode_field(*display, composition, 0x08, 1, 1);
     EXPECT_EQ(cell(16, 1), 0x04);
     EXPECT_EQ(cell(5, 1), 0x02);
-    draw_mode_field(0x00, 1, 1);
+    draw_mode_field(*display, composition, 0x00, 1, 1);
     EXPECT_EQ(cell(16, 1), 0x02);
     EXPECT_EQ(cell(5, 1), 0x04);
 }
@@ -147,18 +141,18 @@ TEST_F(StatusLine, ModeFieldMarkersSwapWithBit3) {
 TEST_F(StatusLine, ModeFieldWithoutMarkerWritesOnlyFourCells) {
     display->ddram[4] = 'm';
     display->ddram[15] = 'n';
-    draw_mode_field(0x00, 1, 0);
+    draw_mode_field(*display, composition, 0x00, 1, 0);
     EXPECT_EQ(row_text(1).substr(11, 4), "\x05\x02\x02\x02");
     EXPECT_EQ(cell(5, 1), 'm');
     EXPECT_EQ(cell(16, 1), 'n');
 }
 
 TEST_F(StatusLine, UnchangedModeFieldTouchesNothing) {
-    draw_mode_field(0x40, 1, 1);
+    draw_mode_field(*display, composition, 0x40, 1, 1);
     const auto ddram = display->ddram;
     lcd_command(*display, 0x40 | 0x21);  // CGRAM addressing survives only if untouched
-    draw_mode_field(0x40, 0, 1);
-    draw_mode_field(0x40, 2, 1);  // only 1 forces
+    draw_mode_field(*display, composition, 0x40, 0, 1);
+    draw_mode_field(*display, composition, 0x40, 2, 1);  // only 1 forces
     EXPECT_EQ(display->cgram_cursor, 0x21);
     EXPECT_EQ(display->ddram, ddram);
     EXPECT_EQ(composition.last_mode_flags, 0x40);
@@ -166,7 +160,7 @@ TEST_F(StatusLine, UnchangedModeFieldTouchesNothing) {
 
 TEST_F(StatusLine, FlashTextUsesExactlyFourBytes) {
     const uint8_t text[] = {'O', ' ', 0, 'K', 'Z'};
-    show_flash_text(text);
+    show_flash_text(*display, composition, text);
     EXPECT_EQ(row_text(1).substr(11, 5), std::string("O\x02\x00K\x02", 5));
     EXPECT_EQ(composition.flash_countdown, 10);
 }
@@ -177,7 +171,7 @@ TEST_F(StatusLine, BusyIndicatorCycles) {
     const uint8_t glyphs[] = {0x03, '|', '/', '-', 0xA5, '.', '_'};
     uint8_t step = 0;
     for (int i = 0; i < 7; ++i) {
-        const uint8_t next = draw_busy_step(step);
+        const uint8_t next = draw_busy_step(*display, composition, step);
         EXPECT_EQ(cell(3, 4), glyphs[i]) << i;
         EXPECT_EQ(next, (i + 1) % 7);
         step = next;
@@ -186,14 +180,14 @@ TEST_F(StatusLine, BusyIndicatorCycles) {
 }
 
 TEST_F(StatusLine, BusyIndicatorWithoutPositionWritesAnInvisibleAddress) {
-    draw_busy_step(0);
+    draw_busy_step(*display, composition, 0);
     EXPECT_EQ(display->ddram[0x7F], 0x03);
     EXPECT_EQ(row_text(1), idle_row);
 }
 
 TEST_F(StatusLine, DisplayTestScreen) {
-    clear_screen();
-    draw_display_test();
+    clear_screen(*display);
+    draw_display_test(*display);
     EXPECT_EQ(row_text(1), "1                  2");
     EXPECT_EQ(row_text(2), "    Display Test    ");
     EXPECT_EQ(row_text(3), "      1 2 3 4       ");

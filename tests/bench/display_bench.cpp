@@ -23,7 +23,7 @@ std::unique_ptr<LcdController> full_text_display() {
 void render_text(benchmark::State& state) {
     auto c = full_text_display();
     for (auto _ : state) {
-        lcd_render(*c);
+        lcd_render(*c, 0);
         benchmark::DoNotOptimize(c->dots.data());
         benchmark::ClobberMemory();
     }
@@ -38,7 +38,7 @@ void render_graphic_ram(benchmark::State& state) {
     lcd_command(*c, 0x80);
     for (int32_t n = 0; n < 919; ++n) lcd_write_data(*c, static_cast<uint8_t>(n * 37));
     for (auto _ : state) {
-        lcd_render(*c);
+        lcd_render(*c, 0);
         benchmark::DoNotOptimize(c->dots.data());
         benchmark::ClobberMemory();
     }

@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell_state.h"
-#include "protocol/interpreter.h"
+#include "protocol/display_session.h"
 
 namespace {
 
@@ -41,15 +40,13 @@ std::vector<uint8_t> device_traffic() {
 }
 
 void BM_InterpretDeviceTraffic(benchmark::State& state) {
-    shell_state_reset();
-    shell_create_display();
-    set_repaint_hook(no_paint);
+    DisplaySession session(no_paint);
+    session.start();
     const std::vector<uint8_t> traffic = device_traffic();
     for (auto _ : state) {
-        for (uint8_t b : traffic) interpret_byte(b);
+        for (uint8_t b : traffic) session.interpret_byte(b);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * traffic.size()));
-    shell_state_reset();
 }
 BENCHMARK(BM_InterpretDeviceTraffic);
 

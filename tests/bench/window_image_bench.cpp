@@ -4,27 +4,25 @@
 
 #include <vector>
 
-#include "app/shell_state.h"
 #include "image/window_image.h"
-#include "display/rasteriser.h"
-#include "protocol/interpreter.h"
+#include "protocol/display_session.h"
 
 namespace {
 
 void window_image(benchmark::State& state) {
-    shell_state_reset();
-    shell_create_display();
+    DisplaySession session;
+    session.start();
     const char text[] = "Hello, world!       ";
-    interpret_byte(0x8C);
-    interpret_byte(2);
-    for (int i = 0; i < 20; ++i) interpret_byte(static_cast<uint8_t>(text[i]));
-    lcd_render(*display);
+    session.interpret_byte(0x8C);
+    session.interpret_byte(2);
+    for (int i = 0; i < 20; ++i) session.interpret_byte(static_cast<uint8_t>(text[i]));
     std::vector<uint32_t> pixels;
-    for (auto _ : state) {
-        build_window_image(*display, scheme_colors(1), pixels);
-        benchmark::DoNotOptimize(pixels.data());
-    }
-    shell_state_reset();
+    session.render([&](const LcdController& c) {
+        for (auto _ : state) {
+            build_window_image(c, scheme_colors(1), pixels);
+            benchmark::DoNotOptimize(pixels.data());
+        }
+    });
 }
 BENCHMARK(window_image);
 
