@@ -98,8 +98,8 @@ int report_bad_input(const std::string& message) {
     return 2;
 }
 
-void print_dump(LcdController& c) {
-    lcd_render(c);
+void print_dump(LcdController& c, int32_t blink_phase) {
+    lcd_render(c, blink_phase);
     std::string out;
     out.reserve(static_cast<size_t>(c.dot_count + c.dot_height + 3 * c.rows * c.columns + 64));
     out += "address ";

@@ -6,15 +6,16 @@
 //   i HH     execute an instruction byte
 //   d HH     write a data byte
 //   r        read a data byte and print it as two hex digits
-//   tick N   run N ticks of the process-wide blink clock
+//   tick N   run N ticks of the blink clock
 //   dump     print the controller dump
 // At the end of the script the dump is printed once more. Commands run as
-// they are read, so output printed before a bad token stands.
+// they are read, so output printed before a bad token stands. The blink
+// clock belongs to the run, like the controller: it starts at rest and the
+// dump renders with its phase.
 #include <cstdio>
-#include <mutex>
 #include <string>
 
-#include "app/shell_state.h"
+#include "protocol/blink_clock.h"
 #include "tools/cli.h"
 #include "tools/cli_common.h"
 
@@ -68,12 +69,11 @@ int parse_options(const CliArgs& args, ControllerOptions& options) {
     return 0;
 }
 
-void run_ticks(uint32_t count) {
+void run_ticks(BlinkClock& blink, uint32_t count) {
     // The clock repeats every 15 ticks once it has ticked, so a long run
     // ends in the same state as a short one with the same remainder.
     if (count > 30) count = 15 + count % 15;
-    std::lock_guard lock(display_mutex);
-    for (uint32_t n = 0; n < count; ++n) blink_tick();
+    for (uint32_t n = 0; n < count; ++n) blink_tick(blink);
 }
 
 std::string at_line(const ScriptToken& token) {
@@ -81,13 +81,14 @@ std::string at_line(const ScriptToken& token) {
 }
 
 int run_script(LcdController& c, const std::vector<ScriptToken>& tokens) {
+    BlinkClock blink;
     for (size_t i = 0; i < tokens.size(); ++i) {
         const ScriptToken& command = tokens[i];
         const std::string& name = command.text;
         if (name == "r") {
             std::printf("%02x\n", lcd_read_data(c));
         } else if (name == "dump") {
-            print_dump(c);
+            print_dump(c, blink.phase);
         } else if (name == "i" || name == "d" || name == "tick") {
             if (i + 1 == tokens.size()) {
                 return report_bad_input(at_line(command) + ": missing argument after '" + name +
@@ -100,7 +101,7 @@ int run_script(LcdController& c, const std::vector<ScriptToken>& tokens) {
                     return report_bad_input(at_line(argument) + ": malformed tick count '" +
                                             argument.text + "'");
                 }
-                run_ticks(count);
+                run_ticks(blink, count);
                 continue;
             }
             uint8_t byte = 0;
@@ -117,7 +118,7 @@ int run_script(LcdController& c, const std::vector<ScriptToken>& tokens) {
             return report_bad_input(at_line(command) + ": unknown token '" + name + "'");
         }
     }
-    print_dump(c);
+    print_dump(c, blink.phase);
     return 0;
 }
 

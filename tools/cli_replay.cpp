@@ -10,17 +10,17 @@
 // is parsed before anything runs, so bad input prints nothing but one line
 // on standard error (exit status 2). --ticks N adds N timer ticks after the
 // stream.
+//
+// The replay runs in a display session of its own, built on the stack, so
+// nothing of it outlives the subcommand.
 #include <cstdint>
 #include <cstdio>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app/shell_state.h"
 #include "image/window_image.h"
-#include "display/rasteriser.h"
-#include "protocol/interpreter.h"
+#include "protocol/display_session.h"
 #include "tools/byte_stream.h"
 #include "tools/cli.h"
 #include "tools/cli_common.h"
@@ -77,11 +77,12 @@ std::optional<std::string> parse_options(const CliArgs& args, ReplayOptions& opt
 }
 
 // The picture the window paints, scaled to the preset's image size if one
-// was chosen. Caller holds display_mutex.
-bool write_window_png(const ReplayOptions& options) {
-    lcd_render(*display);
+// was chosen.
+bool write_window_png(DisplaySession& session, const ReplayOptions& options) {
     std::vector<uint32_t> pixels;
-    build_window_image(*display, scheme_colors(options.color_scheme), pixels);
+    session.render([&](const LcdController& lcd) {
+        build_window_image(lcd, scheme_colors(options.color_scheme), pixels);
+    });
     int32_t width = image_width;
     int32_t height = image_height;
     if (const SizePreset* preset = size_preset_info(options.size_preset)) {
@@ -106,25 +107,25 @@ int cli_replay(const CliArgs& args) {
         return report_bad_input("replay: " + error);
     }
 
-    if (!shell_create_display()) {
+    DisplaySession session;
+    if (!session.start()) {
         return report_bad_input("replay: cannot create the display controller");
     }
     for (const StreamStep& step : steps) {
         if (step.tick) {
-            shell_on_timer();
+            session.on_timer();
         } else {
-            interpret_byte(step.value);
+            session.interpret_byte(step.value);
         }
     }
-    for (uint32_t i = 0; i < options.ticks; ++i) shell_on_timer();
+    for (uint32_t i = 0; i < options.ticks; ++i) session.on_timer();
 
     // The picture first, so that a file that cannot be written leaves no
     // dump behind its error line.
-    std::lock_guard lock(display_mutex);
-    if (!options.png_path.empty() && !write_window_png(options)) {
+    if (!options.png_path.empty() && !write_window_png(session, options)) {
         return report_bad_input("replay: cannot write " + options.png_path);
     }
-    std::printf("repaints %llu\n", static_cast<unsigned long long>(repaint_count()));
-    print_dump(*display);
+    std::printf("repaints %llu\n", static_cast<unsigned long long>(session.repaint_count()));
+    session.with_state([](SessionState& state) { print_dump(*state.display, state.blink.phase); });
     return 0;
 }
