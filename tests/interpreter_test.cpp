@@ -27,6 +27,15 @@ protected:
     void feed(const std::string& bytes) {
         for (char b : bytes) session.interpret_byte(static_cast<uint8_t>(b));
     }
+
+    // One dot row of a custom character, read back through the controller;
+    // the controller is left addressing display RAM at row 1, column 1.
+    uint8_t pattern_row(int slot, int row) {
+        lcd_command(*display, static_cast<uint8_t>(0x40 + 8 * slot + row));
+        const uint8_t value = lcd_read_data(*display);
+        lcd_command(*display, 0x80);
+        return value;
+    }
 };
 
 TEST_F(Interpreter, NonCommandBytesWhileIdleChangeNothing) {
@@ -363,6 +372,30 @@ TEST_F(Interpreter, MillionRandomBytesKeepEveryIndexInRange) {
     EXPECT_GE(display->cgram_cursor, lcd_no_cursor);
     EXPECT_LT(display->cgram_cursor, 128);
     EXPECT_GT(session.repaint_count(), 0u);
+}
+
+TEST_F(Interpreter, CustomCharacterSlotsOneToSevenRewriteOnlyTheirOwnPattern) {
+    for (uint8_t slot = 1; slot <= 7; ++slot) {
+        SCOPED_TRACE(testing::Message() << "slot " << int(slot));
+        const auto screen = display->ddram;
+        std::array<std::array<uint8_t, 8>, 8> before{};
+        for (int s = 0; s < 8; ++s)
+            for (int r = 0; r < 8; ++r) before[s][r] = pattern_row(s, r);
+        // Rows 0..6 unlike every start-up glyph, and different for each slot.
+        const std::array<uint8_t, 7> rows = {0x11, 0x0A, 0x04, 0x0A, 0x11, slot, 0x15};
+        feed({0xA5, slot});
+        for (uint8_t r : rows) session.interpret_byte(r);
+        EXPECT_EQ(host.cmd_state, ST_IDLE);
+        EXPECT_EQ(display->ddram, screen);  // no pattern byte reached the screen
+        EXPECT_EQ(display->cgram_cursor, 8 * slot + 7);
+        for (int r = 0; r < 7; ++r) EXPECT_EQ(pattern_row(slot, r), rows[r]) << "row " << r;
+        EXPECT_EQ(pattern_row(slot, 7), before[slot][7]);  // the underline row is kept
+        for (int s = 0; s < 8; ++s) {
+            if (s == slot) continue;
+            for (int r = 0; r < 8; ++r) EXPECT_EQ(pattern_row(s, r), before[s][r]) << s << "/" << r;
+        }
+    }
+    EXPECT_EQ(session.repaint_count(), 0u);
 }
 
 }  // namespace

@@ -106,9 +106,11 @@ TEST_F(KeyTranslation, KeypadAndKeysWithoutRowsSendTheirOwnCode) {
         EXPECT_EQ(down(vk, ctrl), vk - 0x60);
     }
     EXPECT_EQ(down(0x60), 0x60);  // keypad 0
-    const uint8_t without_rows[] = {0x13, 0x14, 0x5C, 0x5D, 0x90, 0xE2};
+    const uint8_t without_rows[] = {0x13, 0x14, 0x5C, 0x5D, 0x90, 0xE2, 0xFF};
     for (uint8_t vk : without_rows) {
         EXPECT_EQ(down(vk), vk);
+        EXPECT_EQ(down(vk, shift), vk);
+        EXPECT_EQ(down(vk, ctrl), vk);
         EXPECT_EQ(down(vk, ctrl_shift), vk);
     }
     // F10 as an ordinary key-down is no function key but a letter position.

@@ -194,4 +194,15 @@ TEST_F(StatusLine, DisplayTestScreen) {
     EXPECT_EQ(row_text(4), "3                  4");
 }
 
+TEST_F(StatusLine, EscAndCllReplaceTheArrowInColumn16) {
+    for (uint8_t form : {uint8_t{0x80}, uint8_t{0x01}}) {
+        SCOPED_TRACE(testing::Message() << "flags 0x" << std::hex << int(form));
+        draw_mode_field(*display, composition, 0x08, 1, 1);
+        ASSERT_EQ(cell(16, 1), 0x04);
+        draw_mode_field(*display, composition, form, 0, 1);
+        EXPECT_EQ(cell(16, 1), 0x02);  // the closing blank, not the arrow
+        EXPECT_EQ(cell(5, 1), 0x02);   // column 5 untouched: no arrow there either
+    }
+}
+
 }  // namespace
