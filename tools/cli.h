@@ -1,15 +1,49 @@
-// The subcommands of zezodavoru-cli. Each takes the arguments after its own
-// name and returns the process exit status: 0 on success, 2 on bad input
-// (after one line on standard error naming the line and token, the position
-// or the option at fault).
+// The subcommands of zezodavoru-cli and the options each one runs with.
+//
+// The command line is read in one place (zezodavoru_cli.cpp), which checks
+// every option value there and fills one of the option sets below, so a
+// subcommand only ever sees values it can use. Each subcommand returns the
+// process exit status: 0 on success, 1 when a picture cannot be written or
+// the line fails, 2 on bad input (after one line on standard error naming
+// the line and token or the position at fault).
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
-#include <vector>
 
-using CliArgs = std::vector<std::string>;
+// font: the fonts it can list.
+enum class FontChoice { rom0, rom1, wide8x16 };
 
-int cli_font(const CliArgs& args);
-int cli_controller(const CliArgs& args);
-int cli_replay(const CliArgs& args);
-int cli_device(const CliArgs& args);
+struct FontOptions {
+    FontChoice font = FontChoice::rom1;
+    std::string png_path;  // empty: no picture sheet
+};
+
+struct ControllerOptions {
+    int32_t columns = 20;
+    int32_t rows = 4;
+    uint32_t rom_select = 1;
+    std::string script_path;  // empty or "-": standard input
+};
+
+struct ReplayOptions {
+    bool hex = false;
+    uint32_t ticks = 0;
+    std::string png_path;     // empty: no picture
+    uint8_t size_preset = 0;  // 0: the unscaled 488 x 180 image
+    int32_t color_scheme = 1;
+    std::string input_path;  // empty or "-": standard input
+};
+
+struct DeviceOptions {
+    std::string port;
+    std::string file;  // empty or "-": standard input
+    bool hex = false;
+    std::optional<double> seconds;  // --for
+};
+
+int cli_font(const FontOptions& options);
+int cli_controller(const ControllerOptions& options);
+int cli_replay(const ReplayOptions& options);
+int cli_device(const DeviceOptions& options);

@@ -39,7 +39,8 @@ bool read_script(const std::string& path, std::string& text);
 int report_bad_input(const std::string& message);
 
 // Renders the controller with the given blink phase (the caller owns the
-// blink clock) and prints, line by line: "address HH", "shift N", "cells", one line per text row with the code
-// stored at each cell's display address, "dots", then dot_height lines of
-// dot_width characters ('.' for 0, '#' for 1, '@' for 255).
+// blink clock) and prints, line by line: "address HH", "shift N", "cells",
+// one line per text row with the code stored at each cell's display address,
+// "dots", then dot_height lines of dot_width characters ('.' for 0, '#' for
+// 1, '@' for 255).
 void print_dump(LcdController& c, int32_t blink_phase);

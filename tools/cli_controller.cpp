@@ -21,54 +21,6 @@
 
 namespace {
 
-struct ControllerOptions {
-    int32_t columns = 20;
-    int32_t rows = 4;
-    uint32_t rom_select = 1;
-    std::string script_path;
-};
-
-constexpr uint32_t max_dimension = 0x7FFFFFFF;
-
-// "COLSxROWS", both decimal.
-bool parse_geometry(const std::string& text, int32_t& columns, int32_t& rows) {
-    const size_t x = text.find('x');
-    if (x == std::string::npos) return false;
-    uint32_t c = 0;
-    uint32_t r = 0;
-    if (!parse_decimal(std::string_view(text).substr(0, x), max_dimension, c) ||
-        !parse_decimal(std::string_view(text).substr(x + 1), max_dimension, r)) {
-        return false;
-    }
-    columns = static_cast<int32_t>(c);
-    rows = static_cast<int32_t>(r);
-    return true;
-}
-
-// Returns 0 and fills the options, or reports the bad option and returns 2.
-int parse_options(const CliArgs& args, ControllerOptions& options) {
-    bool have_script = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--geometry" || arg == "--rom") {
-            if (i + 1 == args.size()) return report_bad_input("option " + arg + ": missing value");
-            const std::string& value = args[++i];
-            const bool ok = arg == "--geometry"
-                                ? parse_geometry(value, options.columns, options.rows)
-                                : parse_decimal(value, 0xFFFFFFFF, options.rom_select);
-            if (!ok) return report_bad_input("option " + arg + ": malformed value '" + value + "'");
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return report_bad_input("unknown option '" + arg + "'");
-        } else if (have_script) {
-            return report_bad_input("unexpected argument '" + arg + "'");
-        } else {
-            options.script_path = arg;
-            have_script = true;
-        }
-    }
-    return 0;
-}
-
 void run_ticks(BlinkClock& blink, uint32_t count) {
     // The clock repeats every 15 ticks once it has ticked, so a long run
     // ends in the same state as a short one with the same remainder.
@@ -124,9 +76,7 @@ int run_script(LcdController& c, const std::vector<ScriptToken>& tokens) {
 
 }  // namespace
 
-int cli_controller(const CliArgs& args) {
-    ControllerOptions options;
-    if (const int status = parse_options(args, options); status != 0) return status;
+int cli_controller(const ControllerOptions& options) {
     std::string script;
     if (!read_script(options.script_path, script)) {
         return report_bad_input("cannot read script '" + options.script_path + "'");

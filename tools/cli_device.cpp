@@ -18,7 +18,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -32,64 +31,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct DeviceOptions {
-    std::string port;
-    std::string file;
-    bool hex = false;
-    std::optional<double> seconds;
-};
-
 // A failure of the line itself (not of the input): exit status 1.
 int report_line_failure(const std::string& message) {
     const int error = errno;
     std::fflush(stdout);
     std::fprintf(stderr, "zezodavoru-cli: %s: %s\n", message.c_str(), std::strerror(error));
     return 1;
-}
-
-// A positive, finite number of seconds (fractions allowed).
-bool parse_seconds(const std::string& text, double& seconds) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    seconds = std::strtod(text.c_str(), &end);
-    return errno == 0 && end == text.c_str() + text.size() && seconds > 0 && seconds < 1e9;
-}
-
-// Parses the options; on error prints one line and returns false.
-bool parse_device_options(const CliArgs& args, DeviceOptions& options, int& status) {
-    std::vector<std::string> positional;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--hex") {
-            options.hex = true;
-        } else if (a == "--for") {
-            double seconds = 0;
-            if (i + 1 >= args.size() || !parse_seconds(args[i + 1], seconds)) {
-                status = report_bad_input("option --for needs a positive number of seconds");
-                return false;
-            }
-            options.seconds = seconds;
-            ++i;
-        } else if (a.size() > 1 && a[0] == '-') {
-            status = report_bad_input("unknown option " + a);
-            return false;
-        } else {
-            positional.push_back(a);
-        }
-    }
-    if (positional.empty()) {
-        status =
-            report_bad_input("missing PORT (usage: device PORT [--hex] [--for SECONDS] [FILE])");
-        return false;
-    }
-    if (positional.size() > 2) {
-        status = report_bad_input("unexpected argument " + positional[2]);
-        return false;
-    }
-    options.port = positional[0];
-    if (positional.size() == 2) options.file = positional[1];
-    return true;
 }
 
 // Opens the port for reading and writing, without making it the controlling
@@ -197,11 +144,7 @@ int run_exchange(int fd, const std::vector<StreamStep>& steps, bool watch_stdin,
 
 }  // namespace
 
-int cli_device(const CliArgs& args) {
-    DeviceOptions options;
-    int status = 0;
-    if (!parse_device_options(args, options, status)) return status;
-
+int cli_device(const DeviceOptions& options) {
     std::string text;
     std::string error;
     if (!read_stream_source(options.file, text, error)) return report_bad_input(error);
@@ -214,7 +157,7 @@ int cli_device(const CliArgs& args) {
     const int fd = open_serial_port(options.port);
     if (fd < 0) return report_line_failure("cannot open " + options.port);
     const bool stream_from_stdin = options.file.empty() || options.file == "-";
-    status = run_exchange(fd, steps, !stream_from_stdin, options.seconds);
+    const int status = run_exchange(fd, steps, !stream_from_stdin, options.seconds);
     ::close(fd);
     return status;
 }

@@ -28,6 +28,18 @@ struct FontView {
 constexpr int32_t first_code = 0x10;
 constexpr int32_t code_count = 256 - first_code;
 
+FontView font_view(FontChoice choice) {
+    switch (choice) {
+        case FontChoice::rom0:
+            return {font_rom0, 5, 5, 8};
+        case FontChoice::wide8x16:
+            return {font_8x16, 16, 8, 16};
+        case FontChoice::rom1:
+            break;
+    }
+    return {font_rom1, 5, 5, 8};
+}
+
 // Whether dot (x, y) of a glyph is lit, in either stored format.
 bool glyph_dot(const FontView& font, std::span<const uint8_t> glyph, int32_t x, int32_t y) {
     if (font.glyph_bytes == 5) return (glyph[static_cast<size_t>(x)] >> (7 - y)) & 1;
@@ -87,32 +99,12 @@ void print_font(const FontView& font) {
 
 }  // namespace
 
-int cli_font(const CliArgs& args) {
-    std::string rom;
-    std::string png_path;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg != "--rom" && arg != "--png")
-            return report_bad_input("unknown option '" + arg + "'");
-        if (i + 1 == args.size()) return report_bad_input("option " + arg + ": missing value");
-        (arg == "--rom" ? rom : png_path) = args[++i];
-    }
-    FontView font;
-    if (rom == "0") {
-        font = {font_rom0, 5, 5, 8};
-    } else if (rom == "1") {
-        font = {font_rom1, 5, 5, 8};
-    } else if (rom == "8x16") {
-        font = {font_8x16, 16, 8, 16};
-    } else if (rom.empty()) {
-        return report_bad_input("option --rom: missing (0, 1 or 8x16)");
-    } else {
-        return report_bad_input("option --rom: malformed value '" + rom + "'");
-    }
+int cli_font(const FontOptions& options) {
+    const FontView font = font_view(options.font);
     print_font(font);
-    if (!png_path.empty() && !write_sheet(font, png_path)) {
+    if (!options.png_path.empty() && !write_sheet(font, options.png_path)) {
         std::fflush(stdout);
-        std::fprintf(stderr, "zezodavoru-cli: cannot write '%s'\n", png_path.c_str());
+        std::fprintf(stderr, "zezodavoru-cli: cannot write '%s'\n", options.png_path.c_str());
         return 1;
     }
     return 0;

@@ -15,7 +15,6 @@
 // nothing of it outlives the subcommand.
 #include <cstdint>
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,54 +26,6 @@
 #include "tools/png_writer.h"
 
 namespace {
-
-struct ReplayOptions {
-    bool hex = false;
-    uint32_t ticks = 0;
-    std::string png_path;
-    uint8_t size_preset = 0;  // 0: the unscaled 488 x 180 image
-    int32_t color_scheme = 1;
-    std::string input_path;  // empty: standard input
-};
-
-// Fills options from the arguments; on failure, returns the message naming
-// the option at fault.
-std::optional<std::string> parse_options(const CliArgs& args, ReplayOptions& options) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool takes_value =
-            arg == "--ticks" || arg == "--png" || arg == "--size" || arg == "--scheme";
-        if (takes_value && i + 1 >= args.size()) return "option " + arg + " needs a value";
-        if (arg == "--hex") {
-            options.hex = true;
-        } else if (arg == "--ticks") {
-            if (!parse_decimal(args[++i], UINT32_MAX, options.ticks)) {
-                return "bad value for --ticks: " + args[i];
-            }
-        } else if (arg == "--png") {
-            options.png_path = args[++i];
-        } else if (arg == "--size") {
-            uint32_t preset = 0;
-            if (!parse_decimal(args[++i], 4, preset) || preset == 0) {
-                return "bad value for --size (1-4): " + args[i];
-            }
-            options.size_preset = static_cast<uint8_t>(preset);
-        } else if (arg == "--scheme") {
-            uint32_t scheme = 0;
-            if (!parse_decimal(args[++i], INT32_MAX, scheme)) {
-                return "bad value for --scheme: " + args[i];
-            }
-            options.color_scheme = static_cast<int32_t>(scheme);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return "unknown option " + arg;
-        } else if (options.input_path.empty()) {
-            options.input_path = arg;
-        } else {
-            return "more than one input file: " + arg;
-        }
-    }
-    return std::nullopt;
-}
 
 // The picture the window paints, scaled to the preset's image size if one
 // was chosen.
@@ -95,10 +46,7 @@ bool write_window_png(DisplaySession& session, const ReplayOptions& options) {
 
 }  // namespace
 
-int cli_replay(const CliArgs& args) {
-    ReplayOptions options;
-    if (auto error = parse_options(args, options)) return report_bad_input("replay: " + *error);
-
+int cli_replay(const ReplayOptions& options) {
     std::string text;
     std::string error;
     std::vector<StreamStep> steps;

@@ -41,8 +41,8 @@ bad "geometry without rows" "" "--geometry" "'20x'" -- --geometry 20x </dev/null
 bad "geometry overflow" "" "--geometry" "'99999999999x4'" -- --geometry 99999999999x4 </dev/null
 bad "malformed ROM select" "" "--rom" "'x'" -- --rom x </dev/null
 bad "missing ROM select" "" "--rom" -- --rom
-bad "unknown option" "" "'--bogus'" -- --bogus </dev/null
-bad "two scripts" "" "'b'" -- a b
+bad "unknown option" "" "unknown option --bogus" -- --bogus </dev/null
+bad "two scripts" "" "unexpected argument b" -- a b
 bad "unreadable script" "" "$work/none.txt" -- "$work/none.txt"
 bad "directory as script" "" "$work" -- "$work"
 

@@ -90,7 +90,7 @@ done <<'EOF_BAD'
 --rom 2|'2'
 --rom 8x8|'8x8'
 --rom|--rom
---bogus 1|'--bogus'
+--bogus 1|unknown option --bogus
 --rom 1 --png|--png
 EOF_BAD
 
