@@ -1,0 +1,112 @@
+// A simulated device of the family: the firmware of a small demonstration
+// unit, which answers key codes and the passing of time with the display
+// byte stream a real unit sends, so the program can be tried without one.
+//
+// Design: a state machine over the unit's screens (start-up, menu, name
+// entry, calibration, event log, about, display self-test) behind three entry
+// points; each returns only whole commands, so the display is never left in
+// the middle of one between calls. Time is counted in ticks of the unit's own
+// 50 ms timer, fed by advance(); there is no clock of its own, and its
+// "measurements" come from a small generator seeded at construction, so a
+// script of keys and delays always produces the same bytes.
+//
+// Screen layout: row 1 is the status line (link levels, meter, mode field),
+// which the unit refreshes twice a second; rows 2..4 hold the menu and the
+// screens opened from it. The event log and the self-test take all four rows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "demo/display_commands.h"
+
+class DemoDevice {
+public:
+    // Milliseconds per tick of the unit's timer; advance() runs whole ticks
+    // and carries the remainder over to the next call.
+    static constexpr uint32_t tick_ms = 50;
+
+    explicit DemoDevice(uint32_t seed = 1);
+
+    // Power-up: everything back to its initial state; returns the start-up
+    // screen. The main screen follows two seconds later (advance()).
+    std::vector<uint8_t> start();
+    // One key code from the program; what the unit draws in answer.
+    std::vector<uint8_t> key(uint8_t code);
+    // Time passing; everything the unit sends meanwhile, in order.
+    std::vector<uint8_t> advance(uint32_t elapsed_ms);
+
+private:
+    enum class Screen : uint8_t {
+        off,  // before start(): keys and time do nothing
+        splash,
+        menu,
+        name_entry,
+        calibration,
+        event_log,
+        about,
+        self_test,
+    };
+
+    void tick(DisplayCommands& out);
+    void tick_screen(DisplayCommands& out);
+    uint32_t next_random();
+    bool shows_status_line() const;
+
+    // Status line.
+    void draw_status_line(DisplayCommands& out) const;
+    void refresh_status(DisplayCommands& out);
+    uint8_t mode_flags() const;
+
+    // Menu.
+    void show_menu(DisplayCommands& out, bool whole_screen);
+    void draw_menu_item(DisplayCommands& out, size_t item) const;
+    void mark_selection(DisplayCommands& out, uint8_t character) const;
+    void menu_key(DisplayCommands& out, uint8_t code);
+    void open_item(DisplayCommands& out);
+
+    // Screens opened from the menu.
+    void show_name_entry(DisplayCommands& out);
+    void name_entry_key(DisplayCommands& out, uint8_t code);
+    void show_calibration(DisplayCommands& out);
+    void calibration_step(DisplayCommands& out);
+    void end_calibration(DisplayCommands& out);
+    void drop_calibration_override(DisplayCommands& out);
+    void calibration_key(DisplayCommands& out, uint8_t code);
+    void show_event_log(DisplayCommands& out);
+    void draw_log_rows(DisplayCommands& out) const;
+    void event_log_key(DisplayCommands& out, uint8_t code);
+    void log_event(DisplayCommands& out, const std::string& text);
+    void show_about(DisplayCommands& out);
+    void show_self_test(DisplayCommands& out);
+
+    uint32_t seed_;
+    uint32_t random_;
+    Screen screen_ = Screen::off;
+    uint32_t pending_ms_ = 0;        // time not yet making a whole tick
+    uint32_t uptime_ticks_ = 0;      // ticks since start()
+    uint32_t screen_countdown_ = 0;  // ticks to the current screen's next timed step
+    uint32_t status_countdown_ = 0;  // ticks to the next status refresh
+    uint32_t mode_countdown_ = 0;    // ticks to the next operating mode
+    uint32_t event_countdown_ = 0;   // ticks to the next logged event
+    uint32_t flash_hold_ = 0;        // ticks the mode field is left to the flash text
+
+    uint8_t rx_level_ = 40;  // left number, 0..99; the meter follows it
+    uint8_t tx_level_ = 60;  // right number, 0..99
+    size_t mode_index_ = 0;
+    bool calibration_override_ = false;  // "CAL" replaces the right number
+
+    size_t menu_top_ = 0;  // item on row 2
+    size_t menu_selected_ = 0;
+    std::string name_ = "QOR-7";
+    std::string draft_;  // the name being typed
+    CursorStyle entry_cursor_ = CursorStyle::underline;
+
+    uint8_t calibration_steps_ = 0;
+    bool calibration_done_ = false;
+
+    std::vector<std::string> log_;  // formatted rows, oldest first
+    size_t log_top_ = 0;            // entry on row 1 while the log is shown
+};
