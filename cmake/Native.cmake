@@ -11,7 +11,7 @@ add_subdirectory(tools)
 # run on their own; each links the layers of the product (a test may see
 # them all). Tests named *_threads_test.cpp also run under ThreadSanitizer
 # (label "threads").
-set(zez_test_libraries zez_protocol zez_keyboard zez_image zez_serial zez_settings)
+set(zez_test_libraries zez_protocol zez_keyboard zez_image zez_serial zez_settings zez_demo)
 file(GLOB test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.cpp)
 foreach(test_source IN LISTS test_sources)
   get_filename_component(test_name ${test_source} NAME_WE)
