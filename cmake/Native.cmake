@@ -5,7 +5,10 @@ find_package(PNG REQUIRED)
 find_package(benchmark QUIET)
 include(GoogleTest)
 
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+
 add_subdirectory(tools)
+add_subdirectory(app/qt)
 
 # One test program per test source, so that each subsystem's tests build and
 # run on their own; each links the layers of the product (a test may see
@@ -34,6 +37,22 @@ endforeach()
 
 # The layer rules over the whole source tree, headers included.
 add_test(NAME layers COMMAND bash ${PROJECT_SOURCE_DIR}/tests/layers.sh ${PROJECT_SOURCE_DIR})
+
+# The Linux program's tests (tests/qt/*_test.cpp), Qt Test on the offscreen
+# platform: no X server needed.
+file(GLOB qt_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/qt/*_test.cpp)
+foreach(test_source IN LISTS qt_test_sources)
+  get_filename_component(test_name ${test_source} NAME_WE)
+  add_executable(${test_name} ${test_source})
+  set_target_properties(${test_name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${test_name} PRIVATE zez_qt_front Qt6::Test)
+  target_compile_definitions(${test_name} PRIVATE
+    ZEZ_CLI="$<TARGET_FILE:zezodavoru-cli>" ZEZ_PROGRAM="$<TARGET_FILE:zezodavoru>")
+  add_dependencies(${test_name} zezodavoru-cli zezodavoru)
+  add_test(NAME qt_${test_name} COMMAND ${test_name})
+  set_tests_properties(qt_${test_name} PROPERTIES TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
+endforeach()
 
 if(benchmark_FOUND)
   file(GLOB bench_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/bench/*.cpp)

@@ -1,7 +1,7 @@
 # Debian packages of the build, the tests and the run, and the function that
 # installs those that are missing (non-interactive apt-get).
 
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libpng-dev libcli11-dev
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libpng-dev qt6-base-dev libcli11-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 python3)
 RUN_PACKAGES=("${BUILD_PACKAGES[@]}" wine wine64 xvfb)
 TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev googletest libbenchmark-dev

@@ -1,0 +1,58 @@
+// The command line through QCommandLineParser, with the values checked here
+// so that every mistake ends the same way: one line naming it, status 2.
+#include "app/qt/program_options.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+namespace {
+
+OptionsOutcome failure(const QString& message) {
+    return {2, "zezodavoru: " + message + " (see zezodavoru --help)\n"};
+}
+
+}  // namespace
+
+OptionsOutcome parse_program_options(const QStringList& arguments, ProgramOptions& options) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "A remote display and keypad for devices of the Qor family: the device's 20 x 4 "
+        "display\nand its keys, linked over a serial port.");
+    const QCommandLineOption port({"p", "port"}, "Link to the device on serial port PATH at start.",
+                                  "PATH");
+    const QCommandLineOption demo("demo", "Link to the built-in demo device.");
+    const QCommandLineOption scheme("scheme", "Colours: 1 green, 0 or 2 blue.", "0|1|2");
+    const QCommandLineOption size("size", "Window size, 1 (smallest) to 4.", "1-4");
+    const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
+    const QCommandLineOption version("version", "Show the version and exit.");
+    parser.addOptions({port, demo, scheme, size, help, version});
+
+    if (!parser.parse(arguments)) return failure(parser.errorText());
+    if (parser.isSet(help)) {
+        QString text = parser.helpText();
+        text.replace(QRegularExpression("^Usage: \\S+"), "Usage: zezodavoru");
+        return {0, text};
+    }
+    if (parser.isSet(version)) return {0, "zezodavoru " ZEZ_VERSION "\n"};
+    if (!parser.positionalArguments().isEmpty()) {
+        return failure("unexpected argument: " + parser.positionalArguments().first());
+    }
+    if (parser.isSet(port) && parser.isSet(demo)) {
+        return failure("--port and --demo cannot be used together");
+    }
+    options.port = parser.value(port);
+    if (parser.isSet(port) && options.port.isEmpty()) return failure("--port needs a path");
+    options.demo = parser.isSet(demo);
+    bool ok = false;
+    if (parser.isSet(scheme)) {
+        const int value = parser.value(scheme).toInt(&ok);
+        if (!ok || value < 0 || value > 2) return failure("--scheme must be 0, 1 or 2");
+        options.color_scheme = value;
+    }
+    if (parser.isSet(size)) {
+        const int value = parser.value(size).toInt(&ok);
+        if (!ok || value < 1 || value > 4) return failure("--size must be 1, 2, 3 or 4");
+        options.size_preset = static_cast<uint8_t>(value);
+    }
+    return {};
+}

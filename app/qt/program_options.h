@@ -1,0 +1,26 @@
+// The Linux program's command line, parsed without a GUI so that it can be
+// tested and answered (--help, --version, errors) before any window exists.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+
+struct ProgramOptions {
+    QString port;                         // link this port at start
+    bool demo = false;                    // link the built-in demo device
+    std::optional<int32_t> color_scheme;  // overrides the saved scheme
+    std::optional<uint8_t> size_preset;   // overrides the saved size
+};
+
+// What the command line asks for besides a window: with an exit status, the
+// program prints `text` (help or version on standard output, one error line
+// on standard error) and ends.
+struct OptionsOutcome {
+    std::optional<int> exit_status;
+    QString text;
+};
+
+// `arguments` includes the program name first.
+OptionsOutcome parse_program_options(const QStringList& arguments, ProgramOptions& options);

@@ -1,0 +1,27 @@
+// The Linux program's settings: the port it links to, the colour scheme and
+// the window size, kept in the user's configuration folder
+// ($XDG_CONFIG_HOME/zezodavoru/zezodavoru.conf).
+//
+// Every value is checked as it is read: a missing, unreadable or corrupt
+// file, or a value out of range, gives the default for that value and at
+// most a warning on standard error. Saving writes a new file and renames it
+// over the old one, so a failed save leaves the previous settings whole.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+struct ProgramSettings {
+    QString port;              // the device path to link, or empty
+    int32_t color_scheme = 1;  // 1 green, 0 (or 2) blue, as on Windows
+    uint8_t size_preset = 4;   // 1..4
+};
+
+// The settings file of this user.
+QString settings_file_path();
+// Reads the file; problems are reported on standard error and replaced by
+// defaults.
+ProgramSettings load_program_settings(const QString& path);
+// Writes the file atomically; false (with a warning on standard error) if it
+// could not be written.
+bool save_program_settings(const ProgramSettings& settings, const QString& path);
