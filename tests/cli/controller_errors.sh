@@ -42,6 +42,7 @@ bad "geometry overflow" "" "--geometry" "'99999999999x4'" -- --geometry 99999999
 bad "malformed ROM select" "" "--rom" "'x'" -- --rom x </dev/null
 bad "missing ROM select" "" "--rom" -- --rom
 bad "unknown option" "" "unknown option --bogus" -- --bogus </dev/null
+bad "unknown short option" "" "unknown option" "-x" -- -x </dev/null
 bad "two scripts" "" "unexpected argument b" -- a b
 bad "unreadable script" "" "$work/none.txt" -- "$work/none.txt"
 bad "directory as script" "" "$work" -- "$work"
