@@ -1,13 +1,10 @@
-// Small Win32 helpers of the front end.
+// Small GDI helpers of the Windows program.
 //
-// Owners of Win32 handles: each closes its handle with the matching call when
-// it goes out of scope, so that no path through a paint or a test leaks a
-// device context, brush, bitmap or kernel handle.
-//
-// wait_serving_sent_messages: the main thread's way of waiting for the
-// serial reader. The reader's repaint request is a message sent to the main
-// window that does not return before the main thread has painted, so a main
-// thread that waited without serving sent messages would wait for ever.
+// Owners of GDI handles: each releases its handle with the matching call
+// when it goes out of scope, so that no path through a paint or a test leaks
+// a device context, brush or bitmap. The kernel-handle owner and the wait
+// that serves sent messages are shared with the serial link
+// (platform/handles_win32.h).
 #pragma once
 
 #include <windows.h>
@@ -27,12 +24,6 @@ struct MemoryDcDeleter {
 };
 // A device context made with CreateCompatibleDC, released with DeleteDC.
 using UniqueMemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, MemoryDcDeleter>;
-
-struct KernelHandleDeleter {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-// A thread, event or file handle, released with CloseHandle.
-using UniqueKernelHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, KernelHandleDeleter>;
 
 // Selects a GDI object into a device context and puts the previous one back.
 class ObjectSelection {
@@ -65,20 +56,3 @@ private:
     PAINTSTRUCT paint_{};
     HDC dc_;
 };
-
-// Waits until `object` (a thread, an event) is signalled, meanwhile serving
-// the messages that other threads send to this thread's windows, such as the
-// synchronous paint of a repaint request. Posted messages stay queued. False
-// if the wait failed.
-// MWMO_INPUTAVAILABLE: a sent message that was already pending (and noticed
-// by an earlier look at the queue) still ends the wait at once.
-inline bool wait_serving_sent_messages(HANDLE object) {
-    for (;;) {
-        const DWORD result =
-            MsgWaitForMultipleObjectsEx(1, &object, INFINITE, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
-        if (result == WAIT_OBJECT_0) return true;
-        if (result != WAIT_OBJECT_0 + 1) return false;
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
