@@ -1,32 +1,27 @@
-// The serial link on Win32: the COM port opened for overlapped I/O, the
-// reader thread that hands every received byte to the interpreter, one-byte
-// key writes, the close sequence and port probing.
+// The serial link on Win32: opening and configuring the COM port, the
+// reader thread, one-byte key writes, the close sequence and port probing.
 //
 // Every transfer makes its own OVERLAPPED record and event and reads the
-// port handle anew, so the reader's pending read and a key's write can run
-// together on two threads. A transfer never returns while the system may
-// still use its record or buffer: a pending transfer is waited for until it
-// has ended, and one that is given up is cancelled first.
+// link's port handle anew, so the reader's pending read and a key's write
+// can run together on two threads. A transfer never returns while the
+// system may still use its record or buffer: a pending transfer is waited
+// for until it has ended, and one that is given up is cancelled first.
 //
-// Lifetime of the reader: com_start_reader raises reader_running before the
-// thread exists, so a close that comes first still stops it; com_close
+// Lifetime of the reader: com_start_reader raises the running flag before
+// the thread exists, so a close that comes first still stops it; com_close
 // clears the flag, cancels the pending read and waits for the thread's end,
-// serving the paints that the reader's repaint requests wait for meanwhile,
-// and only then closes the port, so the reader never uses a closed handle.
-// A reader of an earlier opening has therefore always ended before the next
-// one starts, and the caller may release the display once com_close has
-// returned.
-#include <windows.h>
+// serving the paints that the callback's repaint requests wait for
+// meanwhile, and only then closes the port, so the reader never uses a
+// closed handle. A reader of an earlier opening has therefore always ended
+// before the next one starts, and the owner may release whatever the
+// callback feeds once com_close has returned.
+#include "serial/com_link_win32.h"
 
 #include <cstddef>
 #include <cstring>
+#include <span>
+#include <string>
 #include <utility>
-
-#include "app/shell_state.h"
-#include "app/shell_state_win32.h"
-#include "app/win32/win32_helpers.h"
-#include "protocol/interpreter.h"
-#include "serial/com_link.h"
 
 namespace {
 
@@ -67,34 +62,34 @@ HANDLE open_port(uint8_t port, DWORD flags) {
                        nullptr);
 }
 
-int configure_port(HANDLE port) {
+ComResult configure_port(HANDLE port) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(port, &dcb)) return com_get_state_failed;
+    if (!GetCommState(port, &dcb)) return ComResult::get_state_failed;
     dcb.BaudRate = link_baud_rate;
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
     clear_link_flags(dcb);
-    if (!SetCommState(port, &dcb)) return com_set_state_failed;
+    if (!SetCommState(port, &dcb)) return ComResult::set_state_failed;
     COMMTIMEOUTS timeouts{};
     timeouts.ReadTotalTimeoutConstant = read_timeout_ms;
     SetCommTimeouts(port, &timeouts);
     Sleep(settle_ms);
-    if (!PurgeComm(port, PURGE_RXCLEAR)) return com_purge_failed;
-    return com_ok;
+    if (!PurgeComm(port, PURGE_RXCLEAR)) return ComResult::purge_failed;
+    return ComResult::ok;
 }
 
-// One overlapped transfer of `count` bytes on the current port. `start`
-// issues the ReadFile or WriteFile. A transfer still pending after `limit`
-// ms is cancelled, and waited for until the cancel has taken effect. A read
-// that ends without a byte is a time-out (Windows completes it with 0
-// bytes, Wine fails it with ERROR_TIMEOUT).
+// One overlapped transfer of `count` bytes on the link's current port.
+// `start` issues the ReadFile or WriteFile. A transfer still pending after
+// `limit` ms is cancelled, and waited for until the cancel has taken effect.
+// A read that ends without a byte is a time-out (Windows completes it with
+// 0 bytes, Wine fails it with ERROR_TIMEOUT).
 template <class Start>
-Transfer transfer(DWORD count, DWORD limit, Start start) {
+Transfer transfer(const std::atomic<HANDLE>& current_port, DWORD count, DWORD limit, Start start) {
     UniqueKernelHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!event) return Transfer::failed;
-    const HANDLE port = com_handle.load();
+    const HANDLE port = current_port.load();
     if (port == nullptr) return Transfer::failed;
     OVERLAPPED overlapped{};
     overlapped.hEvent = event.get();
@@ -112,84 +107,94 @@ Transfer transfer(DWORD count, DWORD limit, Start start) {
     return done == 0 ? Transfer::timed_out : Transfer::failed;
 }
 
-Transfer read_bytes(uint8_t* buffer, uint32_t count) {
-    return transfer(count, INFINITE, [&](HANDLE port, DWORD* done, OVERLAPPED* overlapped) {
-        return ReadFile(port, buffer, count, done, overlapped);
+Transfer read_bytes(const std::atomic<HANDLE>& port, uint8_t* buffer, uint32_t count) {
+    return transfer(port, count, INFINITE, [&](HANDLE handle, DWORD* done, OVERLAPPED* overlapped) {
+        return ReadFile(handle, buffer, count, done, overlapped);
     });
-}
-
-DWORD WINAPI reader_thread(LPVOID) {
-    while (reader_running.load() != 0) {
-        uint8_t byte = 0;
-        const Transfer result = read_bytes(&byte, 1);
-        if (result == Transfer::complete)
-            interpret_byte(byte);
-        else if (result == Transfer::failed && reader_running.load() != 0)
-            Sleep(failed_read_pause_ms);
-    }
-    return 0;
 }
 
 }  // namespace
 
-int com_open(uint8_t port) {
+ComLink::ComLink(ComReceiveCallback receive) : receive_(std::move(receive)) {}
+
+ComLink::~ComLink() {
+    com_close();
+}
+
+ComResult ComLink::com_open(uint8_t port) {
     const HANDLE handle = open_port(port, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL);
-    if (handle == INVALID_HANDLE_VALUE) return com_open_failed;
-    const int result = configure_port(handle);
-    if (result != com_ok) {
+    if (handle == INVALID_HANDLE_VALUE) return ComResult::open_failed;
+    const ComResult result = configure_port(handle);
+    if (result != ComResult::ok) {
         // Released at once, so that the user can try again.
         CloseHandle(handle);
         return result;
     }
-    com_handle = handle;
-    return com_ok;
+    port_ = handle;
+    return ComResult::ok;
 }
 
-bool com_start_reader() {
-    if (reader_thread_handle != nullptr) return false;
-    reader_running = 1;
-    reader_thread_handle = CreateThread(nullptr, 0, reader_thread, nullptr, 0, nullptr);
-    if (reader_thread_handle == nullptr) {
-        reader_running = 0;
+DWORD WINAPI ComLink::reader_main(LPVOID link) {
+    static_cast<ComLink*>(link)->read_until_stopped();
+    return 0;
+}
+
+void ComLink::read_until_stopped() {
+    while (reader_running_.load()) {
+        uint8_t received = 0;
+        const Transfer result = read_bytes(port_, &received, 1);
+        if (result == Transfer::complete) {
+            if (receive_) receive_(std::span<const uint8_t>(&received, 1));
+        } else if (result == Transfer::failed && reader_running_.load()) {
+            Sleep(failed_read_pause_ms);
+        }
+    }
+}
+
+bool ComLink::com_start_reader() {
+    if (reader_thread_) return false;
+    reader_running_ = true;
+    reader_thread_.reset(CreateThread(nullptr, 0, reader_main, this, 0, nullptr));
+    if (!reader_thread_) {
+        reader_running_ = false;
         return false;
     }
     return true;
 }
 
-void com_close() {
-    reader_running = 0;
+void ComLink::com_close() {
+    reader_running_ = false;
     // The port is cancelled, not closed, while the reader may still hold its
     // handle: the pending read ends at once, and the handle stays valid until
     // the reader has ended. A read the reader issues after the cancel ends by
     // its own time-out.
-    const HANDLE port = com_handle.exchange(nullptr);
+    const HANDLE port = port_.exchange(nullptr);
     if (port != nullptr) CancelIoEx(port, nullptr);
     // Taken out first: a close made while this one waits finds nothing to do.
-    if (const HANDLE thread = std::exchange(reader_thread_handle, nullptr)) {
-        wait_serving_sent_messages(thread);
-        CloseHandle(thread);
+    if (const UniqueKernelHandle thread = std::move(reader_thread_)) {
+        wait_serving_sent_messages(thread.get());
     }
     if (port != nullptr) CloseHandle(port);
 }
 
-int com_write(const uint8_t* buffer, uint32_t count) {
+int ComLink::com_write(const uint8_t* buffer, uint32_t count) {
     const Transfer result =
-        transfer(count, write_limit_ms, [&](HANDLE port, DWORD* done, OVERLAPPED* overlapped) {
+        transfer(port_, count, write_limit_ms, [&](HANDLE port, DWORD* done, OVERLAPPED* overlapped) {
             return WriteFile(port, buffer, count, done, overlapped);
         });
     return result == Transfer::complete ? 1 : 0;
 }
 
-int com_read(uint8_t* buffer, uint32_t count) {
-    return read_bytes(buffer, count) == Transfer::complete ? 1 : 0;
+int ComLink::com_read(uint8_t* buffer, uint32_t count) {
+    return read_bytes(port_, buffer, count) == Transfer::complete ? 1 : 0;
 }
 
-int com_send_byte(uint8_t code) {
+int ComLink::com_send_byte(uint8_t code) {
     const uint8_t buffer[1] = {code};
     return com_write(buffer, 1);
 }
 
-bool com_probe_port(uint8_t n) {
+bool ComLink::com_probe_port(uint8_t n) {
     const HANDLE handle = open_port(n, 0);
     if (handle != INVALID_HANDLE_VALUE) {
         CloseHandle(handle);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs the serial link's test program under Wine with COM ports made of
-# pseudo-terminal pairs:
+# Runs a Win32 test program that needs COM ports (the serial link's test, the
+# main window's test) under Wine, with COM ports made of pseudo-terminal
+# pairs:
 #   - the main pair: its near end is a COM port, its far end is given to the
 #     program as a path it opens itself;
 #   - a pair whose far end is ended when the program creates a request file
@@ -10,7 +11,7 @@
 # prefix, so that runs beside each other do not meet. Everything is removed
 # again on exit, whatever happens.
 #
-# Usage: com_link_test.sh <com_link_test.exe> [gtest arguments...]
+# Usage: with_com_ports.sh <test.exe> [gtest arguments...]
 set -euo pipefail
 
 exe="$1"
