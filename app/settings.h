@@ -5,8 +5,8 @@
 // bytes 9..11 reserved. Reserved bytes are written back exactly as read.
 // A short file fills only its own bytes; no field's range is checked.
 //
-// The record codec and the path rule are portable; settings_path_init,
-// settings_load and settings_save do the file I/O (settings_win32.cpp).
+// The record codec and the path rule are portable; each front end does the
+// file I/O itself (the Windows program: app/win32/settings_file.h).
 #pragma once
 
 #include <array>
@@ -34,18 +34,3 @@ void settings_set_defaults(AppSettings& s);
 // replaced by "cfg" (".cfg" appended when the file has none). Folder names
 // are never touched.
 std::string settings_path_for(const std::string& executable_path);
-
-// File I/O on app_settings at settings_path (Windows front end).
-// settings_path_init: the executable's settings path, or empty when the
-// executable's own path does not fit MAX_PATH (nothing is then read or
-// written).
-void settings_path_init();
-// 1 when the file was read, or could not be opened and the defaults were
-// taken (and saved); 0 with the message "Read config file failed." when
-// reading an opened file failed.
-int settings_load();
-// Writes a temporary file beside the settings file and puts it in the old
-// one's place, so a failed save leaves the previous file whole. 1 when saved
-// or when the folder cannot be written (silently); 0 with the message
-// "Save State Failed." when writing or replacing failed.
-int settings_save();

@@ -1,5 +1,7 @@
 // The settings file's I/O: its path beside the executable, loading at
-// start-up (defaults and a new file at a first run) and saving.
+// start-up (defaults and a new file at a first run) and saving. The record
+// and the path are the caller's (the main window's state); nothing is kept
+// here between calls.
 //
 // A save never overwrites the file in place: the new image goes to a
 // temporary file beside it, which then replaces the old file in one step, so
@@ -13,8 +15,8 @@
 #include <string>
 
 #include "app/settings.h"
-#include "app/shell_state.h"
-#include "app/win32/win32_helpers.h"
+#include "app/win32/settings_file.h"
+#include "platform/handles_win32.h"
 
 namespace {
 
@@ -38,25 +40,21 @@ bool write_image(HANDLE file, const AppSettings& s) {
 
 }  // namespace
 
-void settings_path_init() {
+std::string settings_path_init() {
     // A path that does not fit is refused rather than cut short, which could
     // name a file somewhere else.
     std::array<char, MAX_PATH> exe{};
     const DWORD length = GetModuleFileNameA(nullptr, exe.data(), MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        settings_path.clear();
-        return;
-    }
-    settings_path = settings_path_for(std::string(exe.data(), length));
+    if (length == 0 || length >= MAX_PATH) return {};
+    return settings_path_for(std::string(exe.data(), length));
 }
 
-int settings_load() {
+int settings_load(AppSettings& settings, const std::string& path) {
     UniqueKernelHandle file;
-    if (!settings_path.empty())
-        file = open_file(settings_path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    if (!path.empty()) file = open_file(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
     if (!file) {
-        settings_set_defaults(app_settings);
-        settings_save();
+        settings_set_defaults(settings);
+        settings_save(settings, path);
         return 1;
     }
     std::array<uint8_t, settings_file_size> image{};
@@ -65,16 +63,16 @@ int settings_load() {
         MessageBoxA(nullptr, read_failed_text, error_caption, MB_OK);
         return 0;
     }
-    settings_overlay_bytes(app_settings, image.data(), read);
+    settings_overlay_bytes(settings, image.data(), read);
     return 1;
 }
 
-int settings_save() {
-    if (settings_path.empty()) return 1;
-    const std::string temporary = settings_path + ".new";
+int settings_save(const AppSettings& settings, const std::string& path) {
+    if (path.empty()) return 1;
+    const std::string temporary = path + ".new";
     UniqueKernelHandle file = open_file(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (!file) return 1;
-    const bool written = write_image(file.get(), app_settings);
+    const bool written = write_image(file.get(), settings);
     file.reset();
     if (!written) {
         DeleteFileA(temporary.c_str());
@@ -84,7 +82,7 @@ int settings_save() {
     // A settings file that cannot be replaced (held by another program, or a
     // folder in its place) counts as one that cannot be created: silent, and
     // the old file stays as it was.
-    if (!MoveFileExA(temporary.c_str(), settings_path.c_str(),
+    if (!MoveFileExA(temporary.c_str(), path.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileA(temporary.c_str());
     }

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/settings.h"
-#include "app/shell_state.h"
+#include "app/win32/settings_file.h"
 
 namespace {
 
@@ -100,28 +100,26 @@ bool exists(const std::string& path) {
 class SettingsFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        shell_state_reset();
         folder_ = make_temporary_folder();
         file_ = folder_ + "\\zezodavoru.cfg";
-        settings_path = file_;
     }
     void TearDown() override {
         DeleteFileA(file_.c_str());
         DeleteFileA((file_ + ".new").c_str());
         RemoveDirectoryA(folder_.c_str());
-        shell_state_reset();
     }
 
     std::string folder_;
     std::string file_;
+    AppSettings settings_;
     MessageBoxWatcher boxes_;
 };
 
 TEST_F(SettingsFile, FirstRunWritesTheDefaults) {
-    EXPECT_EQ(settings_load(), 1);
-    EXPECT_EQ(app_settings.com_port, 0);
-    EXPECT_EQ(app_settings.color_scheme, 1);
-    EXPECT_EQ(app_settings.size_preset, 1);
+    EXPECT_EQ(settings_load(settings_, file_), 1);
+    EXPECT_EQ(settings_.com_port, 0);
+    EXPECT_EQ(settings_.color_scheme, 1);
+    EXPECT_EQ(settings_.size_preset, 1);
     EXPECT_EQ(read_file(file_), (Bytes{0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}));
     EXPECT_FALSE(exists(file_ + ".new"));
     EXPECT_TRUE(boxes_.texts().empty());
@@ -130,24 +128,24 @@ TEST_F(SettingsFile, FirstRunWritesTheDefaults) {
 TEST_F(SettingsFile, ShortFileFillsOnlyItsBytesAndIsNotRewritten) {
     const Bytes five{0x07, 0x00, 0x00, 0x00, 0x00};
     write_file(file_, five);
-    EXPECT_EQ(settings_load(), 1);
-    EXPECT_EQ(app_settings.com_port, 7);
-    EXPECT_EQ(app_settings.color_scheme, 0);
-    EXPECT_EQ(app_settings.size_preset, 0);
+    EXPECT_EQ(settings_load(settings_, file_), 1);
+    EXPECT_EQ(settings_.com_port, 7);
+    EXPECT_EQ(settings_.color_scheme, 0);
+    EXPECT_EQ(settings_.size_preset, 0);
     EXPECT_EQ(read_file(file_), five);
 }
 
 TEST_F(SettingsFile, ReservedBytesAndUnknownSchemeSurviveLoadAndSave) {
     const Bytes original{80, 0xA1, 0xB2, 0xC3, 2, 0, 0, 0, 3, 0xD4, 0xE5, 0xF6};
     write_file(file_, original);
-    ASSERT_EQ(settings_load(), 1);
-    EXPECT_EQ(app_settings.color_scheme, 2);
-    EXPECT_EQ(settings_save(), 1);
+    ASSERT_EQ(settings_load(settings_, file_), 1);
+    EXPECT_EQ(settings_.color_scheme, 2);
+    EXPECT_EQ(settings_save(settings_, file_), 1);
     EXPECT_EQ(read_file(file_), original);
 
     // A changed port replaces the file and changes its first byte only.
-    app_settings.com_port = 12;
-    EXPECT_EQ(settings_save(), 1);
+    settings_.com_port = 12;
+    EXPECT_EQ(settings_save(settings_, file_), 1);
     Bytes changed = original;
     changed[0] = 12;
     EXPECT_EQ(read_file(file_), changed);
@@ -162,8 +160,8 @@ TEST_F(SettingsFile, SaveThatCannotReplaceTheFileKeepsItSilently) {
     HANDLE holder = CreateFileA(file_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    app_settings.com_port = 9;
-    EXPECT_EQ(settings_save(), 1);
+    settings_.com_port = 9;
+    EXPECT_EQ(settings_save(settings_, file_), 1);
     CloseHandle(holder);
     EXPECT_EQ(read_file(file_), original);
     EXPECT_FALSE(exists(file_ + ".new"));
@@ -172,23 +170,23 @@ TEST_F(SettingsFile, SaveThatCannotReplaceTheFileKeepsItSilently) {
 
 TEST_F(SettingsFile, FolderInPlaceOfTheFileStartsSilentlyWithDefaults) {
     ASSERT_TRUE(CreateDirectoryA(file_.c_str(), nullptr));
-    app_settings.com_port = 5;
-    EXPECT_EQ(settings_load(), 1);
-    EXPECT_EQ(app_settings.size_preset, 1);
+    settings_.com_port = 5;
+    EXPECT_EQ(settings_load(settings_, file_), 1);
+    EXPECT_EQ(settings_.size_preset, 1);
     EXPECT_FALSE(exists(file_ + ".new"));
     EXPECT_TRUE(boxes_.texts().empty());
     RemoveDirectoryA(file_.c_str());
 }
 
 TEST_F(SettingsFile, UnwritableFolderStartsSilentlyWithDefaults) {
-    settings_path = folder_ + "\\missing\\zezodavoru.cfg";
-    app_settings.com_port = 5;
-    EXPECT_EQ(settings_load(), 1);
-    EXPECT_EQ(app_settings.com_port, 0);
-    EXPECT_EQ(app_settings.color_scheme, 1);
-    EXPECT_EQ(app_settings.size_preset, 1);
-    EXPECT_EQ(settings_save(), 1);
-    EXPECT_FALSE(exists(settings_path));
+    const std::string unwritable = folder_ + "\\missing\\zezodavoru.cfg";
+    settings_.com_port = 5;
+    EXPECT_EQ(settings_load(settings_, unwritable), 1);
+    EXPECT_EQ(settings_.com_port, 0);
+    EXPECT_EQ(settings_.color_scheme, 1);
+    EXPECT_EQ(settings_.size_preset, 1);
+    EXPECT_EQ(settings_save(settings_, unwritable), 1);
+    EXPECT_FALSE(exists(unwritable));
     EXPECT_TRUE(boxes_.texts().empty());
 }
 
@@ -196,10 +194,9 @@ TEST_F(SettingsFile, PathIsBesideTheExecutable) {
     char exe[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameA(nullptr, exe, MAX_PATH);
     ASSERT_GT(length, 4u);
-    settings_path_init();
     const std::string expected = std::string(exe, length - 3) + "cfg";
     ASSERT_EQ(std::string(exe + length - 4), ".exe");
-    EXPECT_EQ(settings_path, expected);
+    EXPECT_EQ(settings_path_init(), expected);
 }
 
 }  // namespace
