@@ -6,17 +6,17 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 find_program(ZEZ_OBJDUMP NAMES x86_64-w64-mingw32-objdump REQUIRED)
 
-# The front end without its entry point, shared by the program and the tests.
-add_library(zez_win STATIC
-  app/shell_state_win32.cpp
-  app/main_window_win32.cpp
-  app/paint_win32.cpp
-  app/setup_dialogs_win32.cpp
-  app/settings_win32.cpp
-  serial/com_link_win32.cpp
-  keyboard/key_translation_win32.cpp
+# The Windows program without its entry point (app/win32), shared by the
+# program and the tests, over the layers below it.
+zez_library(zez_win
+  app/win32/main_window_win32.cpp
+  app/win32/paint_win32.cpp
+  app/win32/setup_dialogs_win32.cpp
+  app/win32/settings_file_win32.cpp
 )
-target_link_libraries(zez_win PUBLIC zez_core comctl32 gdi32 user32 kernel32)
+target_link_libraries(zez_win PUBLIC
+  zez_protocol zez_keyboard_win32 zez_image zez_serial zez_settings zez_platform
+  comctl32 gdi32 user32 kernel32)
 
 # The icon is drawn at build time into the build tree, where the resource
 # script finds it beside the manifest's folder.
@@ -30,12 +30,13 @@ add_custom_command(
   COMMENT "Drawing the program icon"
   VERBATIM)
 add_custom_target(zez_icon DEPENDS ${zez_generated}/zezodavoru.ico)
-set(zez_resources ${PROJECT_SOURCE_DIR}/app/zezodavoru.rc)
+set(zez_win_sources ${PROJECT_SOURCE_DIR}/app/win32)
+set(zez_resources ${zez_win_sources}/zezodavoru.rc)
 set_source_files_properties(${zez_resources} PROPERTIES
-  INCLUDE_DIRECTORIES "${zez_generated};${PROJECT_SOURCE_DIR}/app"
-  OBJECT_DEPENDS "${zez_generated}/zezodavoru.ico;${PROJECT_SOURCE_DIR}/app/zezodavoru.manifest;${PROJECT_SOURCE_DIR}/app/resource_ids.h")
+  INCLUDE_DIRECTORIES "${zez_generated};${zez_win_sources}"
+  OBJECT_DEPENDS "${zez_generated}/zezodavoru.ico;${zez_win_sources}/zezodavoru.manifest;${zez_win_sources}/resource_ids.h")
 
-add_executable(zezodavoru WIN32 app/winmain_win32.cpp ${zez_resources})
+add_executable(zezodavoru WIN32 app/win32/winmain_win32.cpp ${zez_resources})
 target_link_libraries(zezodavoru PRIVATE zez_win)
 add_dependencies(zezodavoru zez_icon)
 
@@ -52,24 +53,36 @@ add_test(NAME win32_program_imports
 add_library(zez_win_dot_paint STATIC tests/win32/dot_paint.cpp)
 target_link_libraries(zez_win_dot_paint PUBLIC zez_win)
 
-# GoogleTest from Debian's source package, built with this toolchain.
-set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# GoogleTest built from source with this toolchain: Debian's googletest
+# package (or ZEZ_GOOGLETEST_SOURCE) provides the sources, and the targets
+# GTest::gtest and GTest::gtest_main.
+function(zez_googletest_from_source)
+  set(ZEZ_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the Windows tests")
+  if(NOT EXISTS ${ZEZ_GOOGLETEST_SOURCE}/CMakeLists.txt)
+    message(FATAL_ERROR "GoogleTest sources not found in ${ZEZ_GOOGLETEST_SOURCE}: install "
+                        "Debian's googletest package or set ZEZ_GOOGLETEST_SOURCE")
+  endif()
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${ZEZ_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endfunction()
+zez_googletest_from_source()
 
 # Win32 tests: every tests/win32/*_test.cpp is its own program, run under
 # Wine, with the program's resources (dialog templates, icon) linked in.
+# Tests that need COM ports made of pseudo-terminal pairs run through
+# tests/win32/with_com_ports.sh, which sets them up.
+set(zez_tests_with_com_ports com_link_test main_window_test)
 file(GLOB win_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*_test.cpp)
 foreach(test_source IN LISTS win_test_sources)
   get_filename_component(test_name ${test_source} NAME_WE)
   add_executable(${test_name} ${test_source} ${zez_resources})
-  target_link_libraries(${test_name} PRIVATE zez_win_dot_paint gtest_main)
+  target_link_libraries(${test_name} PRIVATE zez_win_dot_paint GTest::gtest_main)
   add_dependencies(${test_name} zez_icon)
-  # A test that needs more around it than Wine (a serial line pair, say)
-  # comes with tests/win32/<name>.sh, which sets it up and runs the program.
-  set(test_wrapper ${PROJECT_SOURCE_DIR}/tests/win32/${test_name}.sh)
-  if(EXISTS ${test_wrapper})
-    add_test(NAME win32_${test_name} COMMAND bash ${test_wrapper} $<TARGET_FILE:${test_name}>)
+  if(test_name IN_LIST zez_tests_with_com_ports)
+    add_test(NAME win32_${test_name}
+      COMMAND bash ${PROJECT_SOURCE_DIR}/tests/win32/with_com_ports.sh $<TARGET_FILE:${test_name}>)
   else()
     add_test(NAME win32_${test_name} COMMAND ${test_name})
   endif()

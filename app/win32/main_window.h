@@ -1,15 +1,37 @@
 // The main window: a small, always-on-top, fixed-size window whose client
-// area is the emulated display.
+// area is the emulated display, and MainWindow, the state of one such
+// window.
 //
-// Window creation builds the display controller and its idle screen, places
+// WinMain (or a test) creates the MainWindow first, fills in its settings,
+// and then creates the window, which reaches its state through
+// GWLP_USERDATA (stored from the creation parameter in WM_NCCREATE). The
+// state outlives the window; its destructor destroys a window still there.
+//
+// Window creation starts the display session and its idle screen, places
 // the window at (window_x, window_y) in the size preset's size and starts the
 // 100 ms timer that drives the flash-text expiry and the blink clock. Keys go
-// to the key code translation; a right click or command 6001 opens the setup
-// dialog; command 4567 re-applies the size preset. Destruction stops the
-// serial reader before the controller goes.
+// to the key translator, and their codes to the link while it is open; a
+// right click or command 6001 opens the setup dialog; command 4567
+// re-applies the size preset. Destruction closes the link (its reader ends)
+// before the session stops.
+//
+// Threads: the window and everything in MainWindow belong to the main
+// thread, except what the link's reader thread touches: the session (fed
+// through the link's callback, behind the session's lock) and `hwnd`, which
+// the session's repaint callback reads.
 #pragma once
 
 #include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "keyboard/key_translation.h"
+#include "protocol/display_session.h"
+#include "serial/com_link_win32.h"
 
 inline constexpr char main_window_class_name[] = "VorivevoRuvid";
 inline constexpr char main_window_title[] = "Zezodavoru 1.1";
@@ -19,23 +41,54 @@ inline constexpr DWORD main_window_style = 0x00CA0000;
 inline constexpr UINT main_window_class_style = 0x23;
 inline constexpr UINT main_timer_period_ms = 100;
 
+struct MainWindow {
+    explicit MainWindow(HINSTANCE module);
+    // Destroys the window if it is still there.
+    ~MainWindow();
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // The module whose resources (dialog templates, icon) the window uses.
+    HINSTANCE instance;
+    // The window, from its creation until its destruction; else null.
+    std::atomic<HWND> hwnd{nullptr};
+    AppSettings settings;
+    // The settings file; empty while its path is unknown, and then the
+    // settings are neither read nor written.
+    std::string settings_path;
+    // Screen position used whenever the window is resized.
+    int32_t window_x = 50;
+    int32_t window_y = 50;
+    // Set by the setup dialog once the link is open and its reader runs;
+    // key codes are sent only then.
+    bool link_open = false;
+    KeyTranslator keys;
+    // The picture of the last paint, reused so that a paint allocates nothing.
+    std::vector<uint32_t> pixels;
+    // Declared before the link, which feeds it: the link closes (and its
+    // reader ends) first.
+    DisplaySession session;
+    ComLink link;
+};
+
+// The state of a main window, or null for any other window.
+MainWindow* main_window_of(HWND hwnd);
+
 // Registers the window class with the icon, the arrow cursor and the
-// background of app_settings.color_scheme (chosen once, here). False on
-// failure.
-bool register_main_window_class(HINSTANCE instance);
-// Creates the main window (running its creation sequence); null on failure,
-// including a display controller that could not be created.
-HWND create_main_window(HINSTANCE instance);
+// background of `color_scheme` (chosen once, here). False on failure.
+bool register_main_window_class(HINSTANCE instance, int32_t color_scheme);
+// Creates the window of `window` (running its creation sequence); null on
+// failure, including a display controller that could not be created.
+HWND create_main_window(MainWindow& window);
 
 LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
-// Applies app_settings.size_preset: for 1..4 the window goes on top of all
-// others at (window_x, window_y) with the preset's size; otherwise nothing.
-void resize_main_window(HWND hwnd);
+// Applies window.settings.size_preset: for 1..4 the window goes on top of
+// all others at (window_x, window_y) with the preset's size; otherwise
+// nothing.
+void resize_main_window(MainWindow& window);
 
-// The 100 ms timer: flash-text expiry, then the blink clock.
-void on_timer(HWND hwnd);
-
-// The repaint request of this program: invalidates the main window and has
-// it painted before returning. Installed with set_repaint_hook at creation.
-void redraw_main_window();
+// The repaint request of this program: invalidates the window and has it
+// painted before returning. From another thread it waits until the window's
+// thread has painted.
+void redraw_main_window(HWND hwnd);

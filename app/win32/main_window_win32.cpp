@@ -1,95 +1,125 @@
-// The main window's class, creation and window procedure: one handler per
-// message, dispatched by main_window_proc.
+// The main window's state, class, creation and window procedure: one
+// handler per message, dispatched by main_window_proc to the window's
+// MainWindow.
 //
-// Threads: everything here runs on the main thread. The serial reader thread
-// edits the display through the interpreter and asks for repaints with
-// redraw_main_window, which waits until this thread has painted; so when
-// this thread waits for the reader (link closing, window destruction) it
-// serves sent messages meanwhile.
-#include <cstdint>
-
+// Threads: everything here runs on the main thread. The link's reader
+// thread feeds the session and asks for repaints with redraw_main_window,
+// which waits until this thread has painted; so when this thread waits for
+// the reader (link closing, window destruction) it serves sent messages
+// meanwhile.
 #include "app/win32/main_window.h"
+
+#include <cstdint>
+#include <span>
+
 #include "app/win32/paint_win32.h"
 #include "app/win32/resource_ids.h"
 #include "app/win32/setup_dialogs.h"
-#include "app/shell_state.h"
-#include "app/shell_state_win32.h"
 #include "image/window_image.h"
-#include "keyboard/key_translation.h"
-#include "serial/com_link.h"
+#include "keyboard/key_translation_win32.h"
+
+MainWindow::MainWindow(HINSTANCE module)
+    : instance(module),
+      session([this] {
+          if (const HWND window = hwnd.load()) redraw_main_window(window);
+      }),
+      link([this](std::span<const uint8_t> bytes) { session.interpret_bytes(bytes); }) {}
+
+MainWindow::~MainWindow() {
+    if (const HWND window = hwnd.load()) DestroyWindow(window);
+}
 
 namespace {
 
-LRESULT on_create(HWND hwnd) {
-    window_x = 50;
-    window_y = 50;
-    main_window = hwnd;
-    link_open = 0;
-    set_repaint_hook(redraw_main_window);
-    if (!shell_create_display()) return -1;  // CreateWindowExA fails
-    resize_main_window(hwnd);
+LRESULT on_create(MainWindow& window, HWND hwnd) {
+    window.window_x = 50;
+    window.window_y = 50;
+    window.hwnd = hwnd;
+    window.link_open = false;
+    if (!window.session.start()) return -1;  // CreateWindowExA fails
+    resize_main_window(window);
     SetTimer(hwnd, ID_MAIN_TIMER, main_timer_period_ms, nullptr);
     return 0;
 }
 
-// The controller may go only once the reader can no longer hand a byte to
-// the interpreter: an open link is closed, which returns after the reader
-// has ended (serving its pending repaint meanwhile).
-void stop_reader() {
-    reader_running = 0;
-    if (link_open.load() != 1) return;
-    com_close();
-    link_open = 0;
-}
-
-LRESULT on_destroy(HWND hwnd) {
-    stop_reader();
-    shell_destroy_display();
+// The session may stop only once the reader can no longer hand it a byte:
+// the link is closed first, which returns after the reader has ended
+// (serving its pending repaint meanwhile).
+LRESULT on_destroy(MainWindow& window, HWND hwnd) {
+    window.link.com_close();
+    window.link_open = false;
+    window.session.stop();
     KillTimer(hwnd, ID_MAIN_TIMER);
-    set_repaint_hook(nullptr);
-    main_window = nullptr;
+    window.hwnd = nullptr;
     PostQuitMessage(0);
     return 1;
 }
 
-LRESULT on_key_down(WPARAM vk) {
-    return translate_key_down(static_cast<uint8_t>(vk)) ? 1 : 0;
-}
-LRESULT on_key_up(WPARAM vk) {
-    return translate_key_up(static_cast<uint8_t>(vk)) ? 1 : 0;
+// Sends the key's code while the link is open (its write result is of no
+// interest to the keyboard); the translator's chord follows the keys either
+// way, and nothing is queued while the link is closed.
+KeyResult deliver(MainWindow& window, KeyResult result) {
+    if (result.code != 0 && window.link_open) window.link.com_send_byte(result.code);
+    return result;
 }
 
-LRESULT on_sys_key_down(WPARAM vk) {
-    translate_sys_key_down(static_cast<uint8_t>(vk));
+LRESULT on_key_down(MainWindow& window, WPARAM vk) {
+    return deliver(window, translate_key_down(window.keys, static_cast<uint8_t>(vk))).handled ? 1
+                                                                                             : 0;
+}
+
+LRESULT on_key_up(MainWindow& window, WPARAM vk) {
+    return deliver(window, translate_key_up(window.keys, static_cast<uint8_t>(vk))).handled ? 1 : 0;
+}
+
+LRESULT on_sys_key_down(MainWindow& window, WPARAM vk) {
+    deliver(window, translate_sys_key_down(window.keys, static_cast<uint8_t>(vk)));
     return 1;
 }
 
-LRESULT on_sys_key_up(WPARAM vk) {
-    translate_sys_key_up(static_cast<uint8_t>(vk));
+LRESULT on_sys_key_up(MainWindow& window, WPARAM vk) {
+    deliver(window, translate_sys_key_up(window.keys, static_cast<uint8_t>(vk)));
     return 1;
 }
 
-LRESULT on_command(HWND hwnd, WPARAM wparam, LPARAM lparam) {
+LRESULT on_command(MainWindow& window, HWND hwnd, WPARAM wparam, LPARAM lparam) {
     switch (LOWORD(wparam)) {
         case IDC_RESIZE:
-            resize_main_window(hwnd);
+            resize_main_window(window);
             return 1;
         case IDM_ABOUT:
-            run_setup_dialog(hwnd);
+            run_setup_dialog(window);
             return 1;
         default:
             return DefWindowProcA(hwnd, WM_COMMAND, wparam, lparam);
     }
 }
 
-LRESULT on_right_button(HWND hwnd) {
-    run_setup_dialog(hwnd);
+LRESULT on_right_button(MainWindow& window) {
+    run_setup_dialog(window);
     return 1;
+}
+
+// The window's state: stored from the creation parameter at the first
+// message that carries it, forgotten at the last message.
+MainWindow* state_for(HWND hwnd, UINT message, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        auto* window = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+        return window;
+    }
+    MainWindow* window = main_window_of(hwnd);
+    if (message == WM_NCDESTROY) SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    return window;
 }
 
 }  // namespace
 
-bool register_main_window_class(HINSTANCE instance) {
+MainWindow* main_window_of(HWND hwnd) {
+    return reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
+bool register_main_window_class(HINSTANCE instance, int32_t color_scheme) {
     WNDCLASSA window_class{};
     window_class.style = main_window_class_style;
     window_class.lpfnWndProc = main_window_proc;
@@ -97,61 +127,58 @@ bool register_main_window_class(HINSTANCE instance) {
     window_class.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PROGRAM));
     window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     // The class keeps the brush for the life of the process.
-    window_class.hbrBackground =
-        CreateSolidBrush(class_background_color(app_settings.color_scheme));
+    window_class.hbrBackground = CreateSolidBrush(class_background_color(color_scheme));
     window_class.lpszClassName = main_window_class_name;
     return RegisterClassA(&window_class) != 0;
 }
 
-HWND create_main_window(HINSTANCE instance) {
+HWND create_main_window(MainWindow& window) {
     return CreateWindowExA(0, main_window_class_name, main_window_title, main_window_style, 0, 0,
-                           CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+                           CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, window.instance,
+                           &window);
 }
 
 LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    MainWindow* const state = state_for(hwnd, message, lparam);
+    if (state == nullptr) return DefWindowProcA(hwnd, message, wparam, lparam);
+    MainWindow& window = *state;
     switch (message) {
         case WM_CREATE:
-            return on_create(hwnd);
+            return on_create(window, hwnd);
         case WM_DESTROY:
-            return on_destroy(hwnd);
+            return on_destroy(window, hwnd);
         case WM_PAINT:
-            paint_main_window(hwnd);
+            paint_main_window(hwnd, window.session, window.settings, window.pixels);
             return 1;
         case WM_KEYDOWN:
-            return on_key_down(wparam);
+            return on_key_down(window, wparam);
         case WM_KEYUP:
-            return on_key_up(wparam);
+            return on_key_up(window, wparam);
         case WM_CHAR:
             return 1;
         case WM_SYSKEYDOWN:
-            return on_sys_key_down(wparam);
+            return on_sys_key_down(window, wparam);
         case WM_SYSKEYUP:
-            return on_sys_key_up(wparam);
+            return on_sys_key_up(window, wparam);
         case WM_COMMAND:
-            return on_command(hwnd, wparam, lparam);
+            return on_command(window, hwnd, wparam, lparam);
         case WM_TIMER:
-            on_timer(hwnd);
+            window.session.on_timer();
             return 1;
         case WM_RBUTTONDOWN:
-            return on_right_button(hwnd);
+            return on_right_button(window);
         default:
             return DefWindowProcA(hwnd, message, wparam, lparam);
     }
 }
 
-void resize_main_window(HWND hwnd) {
-    const SizePreset* preset = size_preset_info(app_settings.size_preset);
+void resize_main_window(MainWindow& window) {
+    const SizePreset* preset = size_preset_info(window.settings.size_preset);
     if (preset == nullptr) return;
-    SetWindowPos(hwnd, HWND_TOPMOST, window_x, window_y, preset->window_cx, preset->window_cy,
-                 SWP_SHOWWINDOW);
+    SetWindowPos(window.hwnd.load(), HWND_TOPMOST, window.window_x, window.window_y,
+                 preset->window_cx, preset->window_cy, SWP_SHOWWINDOW);
 }
 
-void on_timer(HWND) {
-    shell_on_timer();
-}
-
-void redraw_main_window() {
-    if (HWND window = main_window) {
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    }
+void redraw_main_window(HWND hwnd) {
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }

@@ -4,14 +4,9 @@
 // DIB's blue-green-red order, so GDI scales it straight from the buffer.
 #include "app/win32/paint_win32.h"
 
-#include <mutex>
-#include <vector>
-
-#include "app/shell_state.h"
-#include "app/shell_state_win32.h"
 #include "app/win32/win32_helpers.h"
+#include "display/lcd_controller.h"
 #include "image/window_image.h"
-#include "display/rasteriser.h"
 
 namespace {
 
@@ -28,24 +23,24 @@ BITMAPINFO window_image_format() {
 
 }  // namespace
 
-void paint_display(HDC dc) {
-    const SizePreset* preset = size_preset_info(app_settings.size_preset);
+void paint_display(HDC dc, DisplaySession& session, const AppSettings& settings,
+                   std::vector<uint32_t>& pixels) {
+    const SizePreset* preset = size_preset_info(settings.size_preset);
     if (preset == nullptr) return;
-    {
-        std::lock_guard lock(display_mutex);
-        if (!display) return;
-        lcd_render(*display);
-        build_window_image(*display, scheme_colors(app_settings.color_scheme), window_pixels);
-    }
+    const SchemeColors colors = scheme_colors(settings.color_scheme);
+    const bool rendered = session.render(
+        [&](const LcdController& display) { build_window_image(display, colors, pixels); });
+    if (!rendered) return;
     const BITMAPINFO info = window_image_format();
     SetStretchBltMode(dc, window_stretch_mode);
     StretchDIBits(dc, 0, 0, preset->image_cx, preset->image_cy, 0, 0, image_width, image_height,
-                  window_pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+                  pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
 }
 
-void paint_main_window(HWND hwnd) {
+void paint_main_window(HWND hwnd, DisplaySession& session, const AppSettings& settings,
+                       std::vector<uint32_t>& pixels) {
     PaintSession paint(hwnd);
     if (paint.nothing_to_draw()) return;
     SetMapMode(paint.dc(), MM_TEXT);
-    paint_display(paint.dc());
+    paint_display(paint.dc(), session, settings, pixels);
 }

@@ -1,21 +1,21 @@
 // The main window under Wine: its creation sequence (class, title, style,
-// placement on top, timer, idle screen), the resize command, the timer and
-// key messages, and destruction while the serial reader is inside a repaint
-// request that waits for the main thread; and the resources the program
-// carries (menu, icon, version record, manifest).
+// placement on top, timer, idle screen, its state reachable from the
+// window), the resize command, the timer and key messages, key codes that
+// reach the device only while the link is open, and destruction while the
+// link's reader is inside a repaint request that waits for the main thread;
+// and the resources the program carries (menu, icon, version record,
+// manifest). The tests with a device run through with_com_ports.sh.
 #include "app/win32/main_window.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
-#include <mutex>
-#include <string>
+#include <optional>
+#include <vector>
 
 #include "app/win32/resource_ids.h"
-#include "app/shell_state.h"
-#include "app/shell_state_win32.h"
+#include "tests/win32/com_pair.h"
 #include "tests/win32/window_rect.h"
 
 namespace {
@@ -39,30 +39,41 @@ bool pump_until(Done done) {
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        shell_state_reset();
-        app_instance = GetModuleHandleA(nullptr);
-        static const bool registered = register_main_window_class(app_instance);
+        static const bool registered = register_main_window_class(window.instance, 0);
         ASSERT_TRUE(registered);
-        app_settings.color_scheme = 1;
-        app_settings.size_preset = 2;
+        window.settings.color_scheme = 1;
+        window.settings.size_preset = 2;
     }
     void TearDown() override {
         if (hwnd != nullptr && IsWindow(hwnd)) DestroyWindow(hwnd);
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         }
-        shell_state_reset();
     }
     void create() {
-        hwnd = create_main_window(app_instance);
+        hwnd = create_main_window(window);
         ASSERT_NE(hwnd, nullptr);
     }
+    bool has_display() {
+        return window.session.with_state([](SessionState& s) { return s.display != nullptr; });
+    }
+    // Opens the window's link on the main pair, as "Open I/F" does, with the
+    // device's end in `peer`; false without a pair.
+    bool link_to_device(std::optional<Peer>& peer) {
+        const auto pair = main_pair_from_environment();
+        if (!pair) return false;
+        peer.emplace(pair->peer_path);
+        return peer->ok() && window.link.com_open(pair->port) == ComResult::ok &&
+               window.link.com_start_reader();
+    }
+
+    MainWindow window{GetModuleHandleA(nullptr)};
     HWND hwnd = nullptr;
 };
 
 TEST_F(MainWindowTest, CreationBuildsTheDisplayAndPlacesTheWindowOnTop) {
-    link_open = 1;
-    window_x = 300;
+    window.link_open = true;
+    window.window_x = 300;
     create();
     char text[64] = {};
     GetClassNameA(hwnd, text, sizeof text);
@@ -81,22 +92,22 @@ TEST_F(MainWindowTest, CreationBuildsTheDisplayAndPlacesTheWindowOnTop) {
     EXPECT_EQ(r.height, 140);
     EXPECT_NE(GetClassLongPtrA(hwnd, GCLP_HICON), 0u);
 
-    EXPECT_EQ(main_window, hwnd);
-    EXPECT_EQ(link_open.load(), 0);
-    {
-        std::lock_guard lock(display_mutex);
-        ASSERT_TRUE(display);
-        EXPECT_EQ(display->ddram[0], 'R');  // the idle status line
-        EXPECT_EQ(display->display_control & 0x04, 0x04);
-    }
+    EXPECT_EQ(window.hwnd.load(), hwnd);
+    EXPECT_EQ(main_window_of(hwnd), &window);
+    EXPECT_FALSE(window.link_open);
+    window.session.with_state([](SessionState& s) {
+        ASSERT_TRUE(s.display);
+        EXPECT_EQ(s.display->ddram[0], 'R');  // the idle status line
+        EXPECT_EQ(s.display->display_control & 0x04, 0x04);
+    });
     EXPECT_TRUE(KillTimer(hwnd, ID_MAIN_TIMER));  // the 100 ms timer was running
 }
 
 TEST_F(MainWindowTest, ResizeCommandAppliesThePresetAtTheRememberedPosition) {
     create();
-    window_x = 120;
-    window_y = 80;
-    app_settings.size_preset = 4;
+    window.window_x = 120;
+    window.window_y = 80;
+    window.settings.size_preset = 4;
     SendMessageA(hwnd, WM_COMMAND, IDC_RESIZE, 0);
     WindowRect r = window_rect(hwnd);
     EXPECT_EQ(r.x, 120);
@@ -104,15 +115,15 @@ TEST_F(MainWindowTest, ResizeCommandAppliesThePresetAtTheRememberedPosition) {
     EXPECT_EQ(r.width, 500);
     EXPECT_EQ(r.height, 185);
 
-    app_settings.size_preset = 1;
+    window.settings.size_preset = 1;
     SendMessageA(hwnd, WM_COMMAND, IDC_RESIZE, 0);
     r = window_rect(hwnd);
     EXPECT_EQ(r.width, 260);
     EXPECT_EQ(r.height, 115);
 
     // A preset outside 1..4 leaves the window alone.
-    window_x = 10;
-    app_settings.size_preset = 9;
+    window.window_x = 10;
+    window.settings.size_preset = 9;
     SendMessageA(hwnd, WM_COMMAND, IDC_RESIZE, 0);
     r = window_rect(hwnd);
     EXPECT_EQ(r.x, 120);
@@ -121,15 +132,18 @@ TEST_F(MainWindowTest, ResizeCommandAppliesThePresetAtTheRememberedPosition) {
 
 TEST_F(MainWindowTest, TimerExpiresFlashTextAndAdvancesTheBlinkClock) {
     create();
-    composition.flash_countdown = 2;
-    const uint64_t requests = repaint_count();
+    window.session.with_state([](SessionState& s) { s.composition.flash_countdown = 2; });
+    const uint64_t requests = window.session.repaint_count();
     SendMessageA(hwnd, WM_TIMER, ID_MAIN_TIMER, 0);
-    EXPECT_EQ(composition.flash_countdown, 1);
-    EXPECT_EQ(repaint_count(), requests);
+    EXPECT_EQ(window.session.with_state([](SessionState& s) { return s.composition.flash_countdown; }),
+              1);
+    EXPECT_EQ(window.session.repaint_count(), requests);
     SendMessageA(hwnd, WM_TIMER, ID_MAIN_TIMER, 0);
-    EXPECT_EQ(composition.flash_countdown, 0);
-    EXPECT_EQ(repaint_count(), requests + 1);
-    EXPECT_EQ(blink_counter, 2);
+    window.session.with_state([](SessionState& s) {
+        EXPECT_EQ(s.composition.flash_countdown, 0);
+        EXPECT_EQ(s.blink.counter, 2);
+    });
+    EXPECT_EQ(window.session.repaint_count(), requests + 1);
 }
 
 TEST_F(MainWindowTest, KeyMessagesNeverReachTheDefaultProcedure) {
@@ -147,14 +161,62 @@ TEST_F(MainWindowTest, KeyMessagesNeverReachTheDefaultProcedure) {
     EXPECT_TRUE(IsWindow(hwnd));
 }
 
+TEST_F(MainWindowTest, KeyCodesReachTheDeviceOnlyWhileTheLinkIsOpen) {
+    create();
+    std::optional<Peer> device;
+    if (!link_to_device(device)) GTEST_SKIP() << "no COM port pair (run through with_com_ports.sh)";
+
+    BYTE keys[256] = {};
+    keys[VK_SHIFT] = 0x80;
+    ASSERT_TRUE(SetKeyboardState(keys));
+    // Link not yet open for keys: the chord still begins, but nothing is
+    // written.
+    EXPECT_EQ(SendMessageA(hwnd, WM_KEYDOWN, VK_CONTROL, 0), 1);
+    EXPECT_TRUE(window.keys.chord_active());
+    EXPECT_TRUE(device->read(300).empty());
+
+    window.link_open = true;
+    EXPECT_EQ(SendMessageA(hwnd, WM_KEYDOWN, '2', 0), 1);
+    EXPECT_EQ(SendMessageA(hwnd, WM_SYSKEYDOWN, VK_F10, 0), 1);
+    EXPECT_EQ(SendMessageA(hwnd, WM_KEYUP, VK_CONTROL, 0), 1);
+    keys[VK_SHIFT] = 0;
+    ASSERT_TRUE(SetKeyboardState(keys));
+    EXPECT_EQ(SendMessageA(hwnd, WM_KEYDOWN, 'A', 0), 1);
+    EXPECT_EQ(SendMessageA(hwnd, WM_KEYDOWN, VK_LWIN, 0), 0);
+    EXPECT_EQ(SendMessageA(hwnd, WM_SYSKEYUP, VK_F10, 0), 1);
+    EXPECT_EQ(device->read(1000, 5), (std::vector<uint8_t>{'@', 0xD1, 0xF7, 'A', 0xEC}));
+}
+
 TEST_F(MainWindowTest, DestructionQuitsAndReleasesTheDisplay) {
     create();
     ASSERT_TRUE(DestroyWindow(hwnd));
-    EXPECT_FALSE(display);
-    EXPECT_EQ(main_window, nullptr);
+    EXPECT_FALSE(has_display());
+    EXPECT_EQ(window.hwnd.load(), nullptr);
     MSG message;
     EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(message.wParam, 0u);
+}
+
+TEST_F(MainWindowTest, DestructionWaitsForTheReaderWhileServingItsRepaints) {
+    create();
+    std::optional<Peer> device;
+    if (!link_to_device(device)) GTEST_SKIP() << "no COM port pair (run through with_com_ports.sh)";
+    window.link_open = true;
+    // Clear-screen commands, each of which asks for a repaint that waits
+    // for this thread's paint.
+    ASSERT_TRUE(device->write(std::vector<uint8_t>(2048, 0x89)));
+    ASSERT_TRUE(pump_until([&] { return window.session.repaint_count() >= 5; }));
+
+    // The reader is now (or soon) waiting in a repaint request for this
+    // thread; destruction must serve it, see the reader end, and only then
+    // stop the session. (A destruction that waited without serving would
+    // never return.)
+    ASSERT_TRUE(DestroyWindow(hwnd));
+    EXPECT_EQ(window.link.reader_thread(), nullptr);
+    EXPECT_FALSE(window.link.reader_running());
+    EXPECT_EQ(window.link.port_handle(), nullptr);
+    EXPECT_FALSE(window.link_open);
+    EXPECT_FALSE(has_display());
 }
 
 TEST(ProgramResources, MenuIconVersionAndManifest) {
@@ -186,45 +248,6 @@ TEST(ProgramResources, MenuIconVersionAndManifest) {
 
     EXPECT_NE(FindResourceA(instance, MAKEINTRESOURCEA(1), RT_VERSION), nullptr);
     EXPECT_NE(FindResourceA(instance, MAKEINTRESOURCEA(1), RT_MANIFEST), nullptr);
-}
-
-// A stand-in for the serial reader: it uses the display under the lock and
-// asks for a repaint, as the interpreter does for each command, until told
-// to stop.
-std::atomic<int> reader_rounds{0};
-std::atomic<bool> reader_found_no_display{false};
-
-DWORD WINAPI repainting_reader(LPVOID) {
-    while (reader_running.load() != 0) {
-        {
-            std::lock_guard lock(display_mutex);
-            if (!display) reader_found_no_display = true;
-        }
-        request_repaint();
-        ++reader_rounds;
-    }
-    return 0;
-}
-
-TEST_F(MainWindowTest, DestructionWaitsForTheReaderWhileServingItsRepaints) {
-    create();
-    reader_rounds = 0;
-    reader_found_no_display = false;
-    link_open = 1;
-    reader_running = 1;
-    reader_thread_handle = CreateThread(nullptr, 0, repainting_reader, nullptr, 0, nullptr);
-    ASSERT_NE(reader_thread_handle, nullptr);
-    ASSERT_TRUE(pump_until([] { return reader_rounds.load() >= 5; }));
-
-    // The reader is now (or soon) waiting in a repaint request for this
-    // thread; destruction must serve it, see the reader end, and only then
-    // release the display.
-    ASSERT_TRUE(DestroyWindow(hwnd));
-    EXPECT_EQ(reader_thread_handle, nullptr);
-    EXPECT_EQ(reader_running.load(), 0);
-    EXPECT_EQ(link_open.load(), 0);
-    EXPECT_FALSE(display);
-    EXPECT_FALSE(reader_found_no_display.load());
 }
 
 }  // namespace

@@ -9,16 +9,17 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <mutex>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
 
+#include "app/settings.h"
 #include "app/win32/paint_win32.h"
-#include "app/shell_state.h"
 #include "app/win32/win32_helpers.h"
+#include "protocol/display_session.h"
 #include "image/window_image.h"
 #include "tests/win32/dot_paint.h"
 
@@ -29,7 +30,8 @@ constexpr COLORREF untouched = 0x00563412;
 
 // Paints into a screen-compatible w x h bitmap first filled with
 // `untouched` and reads it back as 0x00RRGGBB pixels, top row first.
-std::vector<uint32_t> paint_into_bitmap(void (*painter)(HDC), int32_t width, int32_t height) {
+std::vector<uint32_t> paint_into_bitmap(const std::function<void(HDC)>& painter, int32_t width,
+                                        int32_t height) {
     HDC screen = GetDC(nullptr);
     UniqueGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, width, height));
     UniqueMemoryDc memory(CreateCompatibleDC(screen));
@@ -77,20 +79,29 @@ void PrintTo(Screen screen, std::ostream* out) {
 
 class PainterTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        shell_state_reset();
-        ASSERT_TRUE(shell_create_display());
-    }
-    void TearDown() override { shell_state_reset(); }
+    void SetUp() override { ASSERT_TRUE(session.start()); }
 
-    static void show(Screen screen) {
-        std::lock_guard lock(display_mutex);
-        if (screen == Screen::display_off) lcd_command(*display, 0x08);
-        if (screen == Screen::cursor) {
-            lcd_command(*display, 0x0F);         // display on, underline and blinking block
-            lcd_command(*display, 0x80 | 0x47);  // row 2, column 8
-        }
+    void show(Screen screen) {
+        session.with_state([&](SessionState& s) {
+            if (screen == Screen::display_off) lcd_command(*s.display, 0x08);
+            if (screen == Screen::cursor) {
+                lcd_command(*s.display, 0x0F);         // display on, underline and blinking block
+                lcd_command(*s.display, 0x80 | 0x47);  // row 2, column 8
+            }
+        });
     }
+
+    // The program's painter and the per-dot painter on this test's session.
+    std::function<void(HDC)> window_painter() {
+        return [this](HDC dc) { paint_display(dc, session, settings, pixels); };
+    }
+    std::function<void(HDC)> per_dot_painter() {
+        return [this](HDC dc) { paint_display_per_dot(dc, session, settings); };
+    }
+
+    DisplaySession session;
+    AppSettings settings;
+    std::vector<uint32_t> pixels;
 };
 
 class PainterMatchTest
@@ -99,16 +110,16 @@ class PainterMatchTest
 
 TEST_P(PainterMatchTest, WindowPainterMatchesPerDotPainter) {
     const auto [scheme, screen, preset] = GetParam();
-    app_settings.color_scheme = scheme;
-    app_settings.size_preset = preset;
+    settings.color_scheme = scheme;
+    settings.size_preset = preset;
     show(screen);
     const SizePreset* size = size_preset_info(preset);
     ASSERT_NE(size, nullptr);
 
     const std::vector<uint32_t> shipped =
-        paint_into_bitmap(paint_display, size->image_cx, size->image_cy);
+        paint_into_bitmap(window_painter(), size->image_cx, size->image_cy);
     const std::vector<uint32_t> per_dot =
-        paint_into_bitmap(paint_display_per_dot, size->image_cx, size->image_cy);
+        paint_into_bitmap(per_dot_painter(), size->image_cx, size->image_cy);
 
     size_t differing = 0;
     size_t first = shipped.size();
@@ -152,14 +163,14 @@ INSTANTIATE_TEST_SUITE_P(SchemesScreensSizes, PainterMatchTest,
 
 TEST_F(PainterTest, SwitchedOffCellsPaintLitButNotTheMarginOrGaps) {
     // Preset 4 keeps the image's height (180 rows), so rows map one to one.
-    app_settings.color_scheme = 1;
-    app_settings.size_preset = 4;
+    settings.color_scheme = 1;
+    settings.size_preset = 4;
     show(Screen::display_off);
     const SizePreset* size = size_preset_info(4);
-    const std::vector<uint32_t> pixels =
-        paint_into_bitmap(paint_display, size->image_cx, size->image_cy);
+    const std::vector<uint32_t> painted =
+        paint_into_bitmap(window_painter(), size->image_cx, size->image_cy);
     const auto at = [&](int32_t x, int32_t y) {
-        return pixels[static_cast<size_t>(y) * size->image_cx + x];
+        return painted[static_cast<size_t>(y) * size->image_cx + x];
     };
     const uint32_t on = colorref_to_pixel(0x000000);
     const uint32_t off = colorref_to_pixel(0x33FF99);
@@ -174,32 +185,33 @@ TEST_F(PainterTest, SwitchedOffCellsPaintLitButNotTheMarginOrGaps) {
 
 TEST_F(PainterTest, PresetOutsideOneToFourPaintsNothing) {
     for (uint8_t preset : std::array<uint8_t, 3>{0, 5, 255}) {
-        app_settings.size_preset = preset;
-        for (auto painter : {paint_display, paint_display_per_dot}) {
-            const std::vector<uint32_t> pixels = paint_into_bitmap(painter, 64, 32);
-            for (uint32_t pixel : pixels) ASSERT_EQ(pixel, colorref_to_pixel(untouched));
+        settings.size_preset = preset;
+        for (const auto& painter : {window_painter(), per_dot_painter()}) {
+            const std::vector<uint32_t> painted = paint_into_bitmap(painter, 64, 32);
+            for (uint32_t pixel : painted) ASSERT_EQ(pixel, colorref_to_pixel(untouched));
         }
     }
 }
 
 TEST_F(PainterTest, NoControllerPaintsNothing) {
-    app_settings.size_preset = 1;
-    shell_destroy_display();
-    const std::vector<uint32_t> pixels = paint_into_bitmap(paint_display, 256, 90);
-    for (uint32_t pixel : pixels) ASSERT_EQ(pixel, colorref_to_pixel(untouched));
+    settings.size_preset = 1;
+    session.stop();
+    const std::vector<uint32_t> painted = paint_into_bitmap(window_painter(), 256, 90);
+    for (uint32_t pixel : painted) ASSERT_EQ(pixel, colorref_to_pixel(untouched));
 }
 
-TEST_F(PainterTest, PaintWaitsForTheDisplayLock) {
-    app_settings.size_preset = 1;
+TEST_F(PainterTest, PaintWaitsForTheSessionLock) {
+    settings.size_preset = 1;
     std::atomic<bool> painted{false};
-    std::unique_lock held(display_mutex);
-    std::thread painter([&] {
-        paint_into_bitmap(paint_display, 256, 90);
-        painted = true;
+    std::thread painter;
+    session.with_state([&](SessionState&) {
+        painter = std::thread([&] {
+            paint_into_bitmap(window_painter(), 256, 90);
+            painted = true;
+        });
+        Sleep(200);
+        EXPECT_FALSE(painted.load()) << "painted while another thread held the session's lock";
     });
-    Sleep(200);
-    EXPECT_FALSE(painted.load()) << "painted while another thread held display_mutex";
-    held.unlock();
     painter.join();
     EXPECT_TRUE(painted.load());
 }

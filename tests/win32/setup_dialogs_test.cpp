@@ -12,14 +12,14 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/settings.h"
 #include "app/win32/main_window.h"
 #include "app/win32/resource_ids.h"
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "app/shell_state_win32.h"
+#include "app/win32/settings_file.h"
 #include "tests/win32/window_rect.h"
 
 namespace {
@@ -48,16 +48,14 @@ LRESULT send_to(HWND dialog, int id, UINT message, WPARAM wparam = 0, LPARAM lpa
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        shell_state_reset();
-        app_instance = GetModuleHandleA(nullptr);
-        static const bool registered = register_main_window_class(app_instance);
+        static const bool registered = register_main_window_class(main.instance, 0);
         ASSERT_TRUE(registered);
-        settings_path_init();
+        main.settings_path = settings_path_init();
         std::remove(settings_file().c_str());
-        app_settings.com_port = 5;
-        app_settings.color_scheme = 1;
-        app_settings.size_preset = 2;
-        window = create_main_window(app_instance);
+        main.settings.com_port = 5;
+        main.settings.color_scheme = 1;
+        main.settings.size_preset = 2;
+        window = create_main_window(main);
         ASSERT_NE(window, nullptr);
         // Moved by the user before opening the dialog.
         SetWindowPos(window, nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
@@ -69,20 +67,26 @@ protected:
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         }
         std::remove(settings_file().c_str());
-        shell_state_reset();
     }
     void open_setup() {
-        dialog = CreateDialogParamA(app_instance, MAKEINTRESOURCEA(IDD_SETUP), window,
-                                    setup_dialog_proc, 0);
+        setup.emplace(SetupDialogState{main});
+        dialog = CreateDialogParamA(main.instance, MAKEINTRESOURCEA(IDD_SETUP), window,
+                                    setup_dialog_proc, reinterpret_cast<LPARAM>(&*setup));
         ASSERT_NE(dialog, nullptr);
     }
     void open_ports() {
-        dialog = CreateDialogParamA(app_instance, MAKEINTRESOURCEA(IDD_PORT), window,
-                                    port_dialog_proc, 0);
+        ports.emplace(PortDialogState{main.settings.com_port});
+        dialog = CreateDialogParamA(main.instance, MAKEINTRESOURCEA(IDD_PORT), window,
+                                    port_dialog_proc, reinterpret_cast<LPARAM>(&*ports));
         ASSERT_NE(dialog, nullptr);
     }
     void click(int id) { SendMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(id), 0); }
+    // Whether the main window still waits for a paint.
+    bool needs_paint() { return GetUpdateRect(window, nullptr, FALSE) != 0; }
 
+    MainWindow main{GetModuleHandleA(nullptr)};
+    std::optional<SetupDialogState> setup;
+    std::optional<PortDialogState> ports;
     HWND window = nullptr;
     HWND dialog = nullptr;
 };
@@ -100,13 +104,14 @@ TEST_F(DialogTest, SetupShowsTheSettingsAndRemembersTheWindowPosition) {
     EXPECT_EQ(send_to(dialog, IDC_SIZE_COMBO, CB_GETCURSEL), 1);
     EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SCHEME_GREEN), BST_CHECKED);
     EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SCHEME_BLUE), BST_UNCHECKED);
-    EXPECT_EQ(window_x, 200);
-    EXPECT_EQ(window_y, 150);
+    EXPECT_EQ(main.window_x, 200);
+    EXPECT_EQ(main.window_y, 150);
+    EXPECT_EQ(setup->snapshot_com_port, 5);
 }
 
 TEST_F(DialogTest, SetupShowsAnUnchosenPortAndTheBlueScheme) {
-    app_settings.com_port = 0;
-    app_settings.color_scheme = 0;
+    main.settings.com_port = 0;
+    main.settings.color_scheme = 0;
     open_setup();
     EXPECT_EQ(control_text(dialog, IDC_PORT_LABEL), "Com Port: ?");
     EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SCHEME_BLUE), BST_CHECKED);
@@ -114,14 +119,15 @@ TEST_F(DialogTest, SetupShowsAnUnchosenPortAndTheBlueScheme) {
 
 TEST_F(DialogTest, DoneSavesTheSettingsAndResizesWhereTheWindowWas) {
     open_setup();
-    app_settings.com_port = 7;  // chosen in the port dialog meanwhile
+    main.settings.com_port = 7;  // chosen in the port dialog meanwhile
     CheckRadioButton(dialog, IDC_SCHEME_GREEN, IDC_SCHEME_BLUE, IDC_SCHEME_BLUE);
     send_to(dialog, IDC_SIZE_COMBO, CB_SETCURSEL, 3);
-    const uint64_t requests = repaint_count();
+    ASSERT_TRUE(needs_paint());  // nothing has painted the new window yet
     click(IDC_DONE);
-    EXPECT_EQ(app_settings.color_scheme, 0);
-    EXPECT_EQ(app_settings.size_preset, 4);
-    EXPECT_EQ(repaint_count(), requests + 1);
+    EXPECT_EQ(main.settings.color_scheme, 0);
+    EXPECT_EQ(main.settings.size_preset, 4);
+    // The resized window was painted at once, not left for the queue.
+    EXPECT_FALSE(needs_paint());
     const std::vector<uint8_t> expected = {7, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0};
     EXPECT_EQ(file_bytes(settings_file()), expected);
     const WindowRect r = window_rect(window);
@@ -135,7 +141,7 @@ TEST_F(DialogTest, DoneWithAnEditedSizeBoxKeepsTheSize) {
     open_setup();
     send_to(dialog, IDC_SIZE_COMBO, CB_SETCURSEL, static_cast<WPARAM>(-1));
     click(IDC_DONE);
-    EXPECT_EQ(app_settings.size_preset, 2);
+    EXPECT_EQ(main.settings.size_preset, 2);
     EXPECT_EQ(window_rect(window).width, 340);
 }
 
@@ -144,51 +150,52 @@ TEST_F(DialogTest, OnlyButtonClicksAct) {
     send_to(dialog, IDC_SIZE_COMBO, CB_SETCURSEL, 3);
     // A notification code in the high word: not a click of "Done".
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_DONE, 1), 0);
-    EXPECT_EQ(app_settings.size_preset, 2);
+    EXPECT_EQ(main.settings.size_preset, 2);
     EXPECT_TRUE(file_bytes(settings_file()).empty());
 }
 
 TEST_F(DialogTest, CancelRestoresThePortAndTheCloseBoxKeepsIt) {
     open_setup();
-    app_settings.com_port = 9;
+    main.settings.com_port = 9;
     click(IDC_SETUP_CANCEL);
-    EXPECT_EQ(app_settings.com_port, 5);
+    EXPECT_EQ(main.settings.com_port, 5);
     DestroyWindow(dialog);
 
     open_setup();
-    app_settings.com_port = 9;
+    main.settings.com_port = 9;
     SendMessageA(dialog, WM_CLOSE, 0, 0);
-    EXPECT_EQ(app_settings.com_port, 9);
+    EXPECT_EQ(main.settings.com_port, 9);
     EXPECT_TRUE(file_bytes(settings_file()).empty());
 }
 
 TEST_F(DialogTest, FailedOpeningIsShownAndLeavesTheLinkClosed) {
-    app_settings.com_port = 0;  // no port bears the name COM0
+    main.settings.com_port = 0;  // no port bears the name COM0
     open_setup();
     click(IDC_OPEN_CLOSE);
     EXPECT_EQ(control_text(dialog, IDC_LINK_STATE), "Com Open Fail");
     EXPECT_EQ(control_text(dialog, IDC_OPEN_CLOSE), "Open I/F");
-    EXPECT_EQ(link_open.load(), 0);
-    EXPECT_EQ(reader_thread_handle, nullptr);
+    EXPECT_FALSE(main.link_open);
+    EXPECT_EQ(main.link.reader_thread(), nullptr);
 }
 
 TEST_F(DialogTest, FailureTexts) {
-    EXPECT_STREQ(open_failure_text(-4), "Com Open Fail");
-    EXPECT_STREQ(open_failure_text(-5), "Get State Fail");
-    EXPECT_STREQ(open_failure_text(-6), "Set State Fail");
-    EXPECT_STREQ(open_failure_text(-10), "Unknown Fail");
+    EXPECT_STREQ(open_failure_text(ComResult::open_failed), "Com Open Fail");
+    EXPECT_STREQ(open_failure_text(ComResult::get_state_failed), "Get State Fail");
+    EXPECT_STREQ(open_failure_text(ComResult::set_state_failed), "Set State Fail");
+    EXPECT_STREQ(open_failure_text(ComResult::purge_failed), "Unknown Fail");
 }
 
 TEST_F(DialogTest, PortDialogLeavesAnAbsentPortUnselected) {
-    app_settings.com_port = 79;
+    main.settings.com_port = 79;
     open_ports();
     char title[64] = {};
     GetWindowTextA(dialog, title, sizeof title);
     EXPECT_STREQ(title, "Select Com Port");
-    EXPECT_EQ(send_to(dialog, IDC_PORT_COMBO, CB_GETCOUNT), dialog_state.port_count);
-    for (int32_t i = 0; i < dialog_state.port_count; ++i) {
-        EXPECT_NE(dialog_state.port_list[static_cast<size_t>(i)], 79);
+    EXPECT_EQ(send_to(dialog, IDC_PORT_COMBO, CB_GETCOUNT), ports->port_count);
+    for (int32_t i = 0; i < ports->port_count; ++i) {
+        EXPECT_NE(ports->port_list[static_cast<size_t>(i)], 79);
     }
+    EXPECT_EQ(ports->port_selected, -1);
     EXPECT_EQ(send_to(dialog, IDC_PORT_COMBO, CB_GETCURSEL), CB_ERR);
 }
 
@@ -198,23 +205,23 @@ TEST_F(DialogTest, PortDialogOkTakesOnlyAListedPort) {
     send_to(dialog, IDC_PORT_COMBO, CB_RESETCONTENT);
     send_to(dialog, IDC_PORT_COMBO, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("com3"));
     send_to(dialog, IDC_PORT_COMBO, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("com12"));
-    dialog_state.port_list[0] = 3;
-    dialog_state.port_list[1] = 12;
-    dialog_state.port_count = 2;
+    ports->port_list[0] = 3;
+    ports->port_list[1] = 12;
+    ports->port_count = 2;
 
     send_to(dialog, IDC_PORT_COMBO, CB_SETCURSEL, static_cast<WPARAM>(-1));
     click(IDOK);
-    EXPECT_EQ(app_settings.com_port, 5);  // nothing selected: unchanged
+    EXPECT_EQ(main.settings.com_port, 5);  // nothing selected: unchanged
 
     send_to(dialog, IDC_PORT_COMBO, CB_SETCURSEL, 1);
     click(IDCANCEL);
-    EXPECT_EQ(app_settings.com_port, 5);
+    EXPECT_EQ(main.settings.com_port, 5);
     click(IDOK);
-    EXPECT_EQ(app_settings.com_port, 12);
+    EXPECT_EQ(main.settings.com_port, 12);
 
-    dialog_state.port_count = 0;
+    ports->port_count = 0;
     click(IDOK);
-    EXPECT_EQ(app_settings.com_port, 0);  // no port present
+    EXPECT_EQ(main.settings.com_port, 0);  // no port present
 }
 
 }  // namespace
