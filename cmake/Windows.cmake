@@ -5,6 +5,7 @@ enable_language(RC)
 add_link_options(-static -static-libgcc -static-libstdc++)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 find_program(ZEZ_OBJDUMP NAMES x86_64-w64-mingw32-objdump REQUIRED)
+find_program(ZEZ_NM NAMES x86_64-w64-mingw32-nm REQUIRED)
 
 # The Windows program without its entry point (app/win32), shared by the
 # program and the tests, over the layers below it.
@@ -48,6 +49,22 @@ target_link_libraries(e2e_ui_driver PRIVATE user32)
 add_test(NAME win32_program_imports
   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${ZEZ_OBJDUMP} -DPROGRAM=$<TARGET_FILE:zezodavoru>
           -P ${PROJECT_SOURCE_DIR}/cmake/CheckImports.cmake)
+
+# The program keeps no state at namespace scope or in function-local
+# statics: no object file of the product defines writable data.
+set(zez_product_targets
+  zez_display zez_protocol zez_keyboard zez_keyboard_win32 zez_image zez_serial zez_settings
+  zez_win zezodavoru)
+if(TARGET zez_demo)
+  list(APPEND zez_product_targets zez_demo)
+endif()
+set(zez_product_objects)
+foreach(target IN LISTS zez_product_targets)
+  list(APPEND zez_product_objects $<TARGET_OBJECTS:${target}>)
+endforeach()
+add_test(NAME win32_static_state
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/static_state.sh ${ZEZ_NM} ${zez_product_objects}
+  COMMAND_EXPAND_LISTS)
 
 # The per-dot reference painter, for the paint test and the paint benchmark.
 add_library(zez_win_dot_paint STATIC tests/win32/dot_paint.cpp)
