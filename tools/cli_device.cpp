@@ -3,18 +3,20 @@
 // device byte stream, and prints every byte that comes back -- the
 // program's key codes -- as two lowercase hex digits on a line of its own.
 //
-// One poll loop does everything, so sending (with its 100 ms pauses at the
-// stream's ticks) and printing go on together. The run ends once the whole
-// stream is sent and standard input has closed (with the stream read from
-// standard input, --for gives the time to listen instead), or when --for has
-// passed, whichever comes first, or when the other end of the line hangs up
-// (a failure if the stream was not all sent).
-#include <fcntl.h>
+// The port is opened through the serial link (serial/tty_link_posix.h):
+// exclusively, at the line's settings, non-blocking. One poll loop does
+// everything, so sending (with its 100 ms pauses at the stream's ticks) and
+// printing go on together. The run ends once the whole stream is sent and
+// standard input has closed (with the stream read from standard input,
+// --for gives the time to listen instead), or when --for has passed,
+// whichever comes first, or when the other end of the line hangs up (a
+// failure if the stream was not all sent). A line that takes no bytes for
+// two seconds is a failure too.
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -23,66 +25,41 @@
 #include <string>
 #include <vector>
 
+#include "serial/tty_link_posix.h"
 #include "tools/byte_stream.h"
 #include "tools/cli.h"
 #include "tools/cli_common.h"
+#include "tools/line_run.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// How long one write may wait for a line that does not take bytes, when no
+// --for ends the run sooner.
+constexpr int32_t write_limit_ms = 2000;
 
-// A failure of the line itself (not of the input): exit status 1.
-int report_line_failure(const std::string& message) {
-    const int error = errno;
-    std::fflush(stdout);
-    std::fprintf(stderr, "zezodavoru-cli: %s: %s\n", message.c_str(), std::strerror(error));
-    return 1;
-}
-
-// Opens the port for reading and writing, without making it the controlling
-// terminal, and sets 19200 baud, 8N1, raw, no flow control. -1 on failure.
-int open_serial_port(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -1;
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0) {
-        ::close(fd);
-        return -1;
+// Prints the bytes waiting on the line, one per line. True when the other
+// end has gone (end of file or EIO on a pseudo-terminal, an adapter pulled):
+// nothing more can arrive or be sent.
+bool print_arrivals(TtyLink& link) {
+    std::array<uint8_t, 256> buffer{};
+    const TtyRead got = link.read_available(buffer);
+    for (size_t k = 0; k < got.count; ++k) {
+        std::printf("%02x\n", buffer[k]);
+        std::fflush(stdout);
     }
-    cfmakeraw(&tio);
-    tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | CSTOPB | CSIZE | CRTSCTS);
-    tio.c_cflag |= CS8 | CLOCAL | CREAD;
-    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    tio.c_cc[VMIN] = 1;
-    tio.c_cc[VTIME] = 0;
-    cfsetispeed(&tio, B19200);
-    cfsetospeed(&tio, B19200);
-    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-int milliseconds_until(Clock::time_point when) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now()).count();
-    return left < 0 ? 0 : static_cast<int>(left);
+    return got.lost;
 }
 
 // Runs the exchange on the open port; returns the exit status.
-int run_exchange(int fd, const std::vector<StreamStep>& steps, bool watch_stdin,
+int run_exchange(TtyLink& link, const std::vector<StreamStep>& steps, bool watch_stdin,
                  std::optional<double> seconds) {
-    const Clock::time_point start = Clock::now();
-    std::optional<Clock::time_point> deadline;
-    if (seconds) {
-        deadline = start + std::chrono::duration_cast<Clock::duration>(
-                               std::chrono::duration<double>(*seconds));
-    }
-    size_t next = 0;                   // next step of the stream
-    Clock::time_point resume = start;  // end of the current tick's pause
+    const LineClock::time_point start = LineClock::now();
+    const std::optional<LineClock::time_point> deadline = deadline_after(start, seconds);
+    size_t next = 0;                       // next step of the stream
+    LineClock::time_point resume = start;  // end of the current tick's pause
     bool stdin_open = watch_stdin;
     for (;;) {
-        const Clock::time_point now = Clock::now();
+        const LineClock::time_point now = LineClock::now();
         if (deadline && now >= *deadline) break;
         // Ticks whose pause is over are passed; a new tick starts a pause.
         while (next < steps.size() && steps[next].tick && now >= resume) {
@@ -95,50 +72,47 @@ int run_exchange(int fd, const std::vector<StreamStep>& steps, bool watch_stdin,
         // open (when it is not the stream's source) or until --for.
         if (stream_done && (watch_stdin ? !stdin_open : !deadline)) break;
 
-        pollfd fds[2] = {{fd, POLLIN, 0}, {stdin_open ? STDIN_FILENO : -1, POLLIN, 0}};
+        pollfd fds[2] = {{link.fd(), POLLIN, 0}, {stdin_open ? STDIN_FILENO : -1, POLLIN, 0}};
         if (!stream_done && !pausing) fds[0].events |= POLLOUT;
-        int timeout = -1;
+        int32_t timeout = -1;
         if (!stream_done && (pausing || steps[next].tick)) timeout = milliseconds_until(resume);
-        if (deadline) {
-            const int left = milliseconds_until(*deadline);
-            timeout = timeout < 0 ? left : std::min(timeout, left);
-        }
+        if (deadline) timeout = timeout_until(timeout, *deadline);
         if (::poll(fds, 2, timeout) < 0) {
             if (errno == EINTR) continue;
-            return report_line_failure("poll failed");
+            return report_line_failure(std::string("poll failed: ") + std::strerror(errno));
         }
-        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
-            uint8_t buffer[256];
-            const ssize_t got = ::read(fd, buffer, sizeof buffer);
-            for (ssize_t k = 0; k < got; ++k) {
-                std::printf("%02x\n", buffer[k]);
-                std::fflush(stdout);
-            }
-            // A pseudo-terminal whose other end went away reads as end of
-            // file or EIO: nothing more can arrive or be sent. That ends a
-            // run that was only listening; a stream cut short is a failure.
-            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
-                if (stream_done) return 0;
-                errno = got == 0 ? EPIPE : errno;
-                return report_line_failure("the line went away before the stream was sent");
-            }
+        // The line going away ends a run that was only listening; a stream
+        // cut short is a failure.
+        if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0 &&
+            print_arrivals(link)) {
+            if (stream_done) return 0;
+            return report_line_failure("the line went away before the stream was sent");
         }
         if (!stream_done && (fds[0].revents & POLLOUT)) {
             // Bytes up to the next tick go out in one write.
             std::vector<uint8_t> chunk;
-            for (size_t end = next; end < steps.size() && !steps[end].tick && chunk.size() < 256;
-                 ++end) {
+            size_t end = next;
+            for (; end < steps.size() && !steps[end].tick && chunk.size() < 256; ++end) {
                 chunk.push_back(steps[end].value);
             }
-            const ssize_t put = ::write(fd, chunk.data(), chunk.size());
-            if (put > 0) next += static_cast<size_t>(put);
+            const int32_t limit =
+                deadline ? timeout_until(write_limit_ms, *deadline) : write_limit_ms;
+            if (link.tty_write(chunk, limit)) {
+                next = end;
+            } else if (!deadline || LineClock::now() < *deadline) {
+                // A hang-up shows on a read; anything else is a line that
+                // stopped taking bytes.
+                const bool gone = print_arrivals(link);
+                return report_line_failure(gone ? "the line went away before the stream was sent"
+                                                : "the line stopped taking the stream");
+            }
         }
         if (fds[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
             char discard[256];
             if (::read(STDIN_FILENO, discard, sizeof discard) <= 0) stdin_open = false;
         }
     }
-    tcdrain(fd);
+    tcdrain(link.fd());
     return 0;
 }
 
@@ -154,10 +128,8 @@ int cli_device(const DeviceOptions& options) {
                                 ": " + error);
     }
 
-    const int fd = open_serial_port(options.port);
-    if (fd < 0) return report_line_failure("cannot open " + options.port);
+    TtyLink link;
+    if (!open_line(link, options.port, "")) return 1;
     const bool stream_from_stdin = options.file.empty() || options.file == "-";
-    const int status = run_exchange(fd, steps, !stream_from_stdin, options.seconds);
-    ::close(fd);
-    return status;
+    return run_exchange(link, steps, !stream_from_stdin, options.seconds);
 }

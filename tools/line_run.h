@@ -1,0 +1,34 @@
+// What the subcommands that play a device on a serial port (device, demo)
+// share: the steady clock their poll loops measure time with, waits turned
+// into poll() timeouts, opening the port through the serial link, and the
+// report of a line that fails (exit status 1).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "serial/tty_link_posix.h"
+
+using LineClock = std::chrono::steady_clock;
+
+// The time from now to `when` in whole milliseconds, rounded up so that a
+// poll() waiting that long never wakes early; 0 once `when` has passed.
+int32_t milliseconds_until(LineClock::time_point when);
+
+// A poll() timeout (-1: none) shortened to end by `when`.
+int32_t timeout_until(int32_t timeout, LineClock::time_point when);
+
+// The moment `seconds` after `start` (a --for), or none without one.
+std::optional<LineClock::time_point> deadline_after(LineClock::time_point start,
+                                                    std::optional<double> seconds);
+
+// Opens `port` with the line's settings. On failure prints
+// "zezodavoru-cli: PREFIXcannot open PORT: REASON" in the link's words and
+// returns false.
+bool open_line(TtyLink& link, const std::string& port, const std::string& prefix);
+
+// Prints "zezodavoru-cli: MESSAGE" on standard error, after what standard
+// output holds, and returns exit status 1.
+int report_line_failure(const std::string& message);
