@@ -35,6 +35,17 @@ foreach(cli_test IN LISTS cli_tests)
   set_tests_properties(cli_${cli_name} PROPERTIES TIMEOUT 120)
 endforeach()
 
+# The programs keep no state at namespace scope or in function-local
+# statics: no object file of the product defines writable data.
+set(zez_product_objects)
+foreach(target IN ITEMS zez_display zez_protocol zez_keyboard zez_image zez_serial zez_settings
+                        zez_demo zez_qt_front zezodavoru zezodavoru-cli)
+  list(APPEND zez_product_objects $<TARGET_OBJECTS:${target}>)
+endforeach()
+add_test(NAME static_state
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/static_state.sh ${CMAKE_NM} ${zez_product_objects}
+  COMMAND_EXPAND_LISTS)
+
 # The layer rules over the whole source tree, headers included.
 add_test(NAME layers COMMAND bash ${PROJECT_SOURCE_DIR}/tests/layers.sh ${PROJECT_SOURCE_DIR})
 

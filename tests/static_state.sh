@@ -63,6 +63,10 @@ for object in "${objects[@]}"; do
     name ~ /^\./ { next }
     name ~ /^(guard variable for|vtable for|VTT for|construction vtable for|typeinfo for|typeinfo name for) / { next }
     name ~ /^(std|__gnu_cxx|__cxxabiv1)::/ { next }
+    # What libraries define in our objects through their headers (Qt meta
+    # types, the option parser'"'"'s constant strings and validators) and the
+    # exception personality reference of position-independent code.
+    name ~ /^(QtPrivate|CLI)::/ || name ~ /^DW\.ref\./ { next }
     name ~ /^__/ && name !~ /^__emutls_v\./ { next }
     section != "" && section !~ /^\.(data|bss|tdata|tbss|sdata|sbss)/ && section != "*COM*" { next }
     section ~ /^\.data\.rel\.ro/ { next }

@@ -19,7 +19,7 @@ constexpr int timer_period_ms = 100;
 // The demo device runs on the window's timer: it is told how much time passed.
 constexpr uint32_t demo_step_ms = timer_period_ms;
 
-const QString program_title = QStringLiteral("Zezodavoru " ZEZ_VERSION);
+constexpr char program_title[] = "Zezodavoru " ZEZ_VERSION;
 
 }  // namespace
 
@@ -222,7 +222,7 @@ QString DisplayWindow::link_state_text() const {
 
 void DisplayWindow::show_link_state() {
     if (line_.state() != LineLink::State::closed) link_failure_.clear();
-    setWindowTitle(program_title + " - " + link_state_text());
+    setWindowTitle(QString(program_title) + " - " + link_state_text());
 }
 
 void DisplayWindow::save_settings() {
