@@ -178,10 +178,10 @@ void ComLink::com_close() {
 }
 
 int ComLink::com_write(const uint8_t* buffer, uint32_t count) {
-    const Transfer result =
-        transfer(port_, count, write_limit_ms, [&](HANDLE port, DWORD* done, OVERLAPPED* overlapped) {
-            return WriteFile(port, buffer, count, done, overlapped);
-        });
+    const Transfer result = transfer(port_, count, write_limit_ms,
+                                     [&](HANDLE port, DWORD* done, OVERLAPPED* overlapped) {
+                                         return WriteFile(port, buffer, count, done, overlapped);
+                                     });
     return result == Transfer::complete ? 1 : 0;
 }
 

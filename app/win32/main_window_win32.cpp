@@ -7,11 +7,10 @@
 // which waits until this thread has painted; so when this thread waits for
 // the reader (link closing, window destruction) it serves sent messages
 // meanwhile.
-#include "app/win32/main_window.h"
-
 #include <cstdint>
 #include <span>
 
+#include "app/win32/main_window.h"
 #include "app/win32/paint_win32.h"
 #include "app/win32/resource_ids.h"
 #include "app/win32/setup_dialogs.h"
@@ -64,12 +63,13 @@ KeyResult deliver(MainWindow& window, KeyResult result) {
 }
 
 LRESULT on_key_down(MainWindow& window, WPARAM vk) {
-    return deliver(window, translate_key_down(window.keys, static_cast<uint8_t>(vk))).handled ? 1
-                                                                                             : 0;
+    const KeyResult result = translate_key_down(window.keys, static_cast<uint8_t>(vk));
+    return deliver(window, result).handled ? 1 : 0;
 }
 
 LRESULT on_key_up(MainWindow& window, WPARAM vk) {
-    return deliver(window, translate_key_up(window.keys, static_cast<uint8_t>(vk))).handled ? 1 : 0;
+    const KeyResult result = translate_key_up(window.keys, static_cast<uint8_t>(vk));
+    return deliver(window, result).handled ? 1 : 0;
 }
 
 LRESULT on_sys_key_down(MainWindow& window, WPARAM vk) {
@@ -104,7 +104,8 @@ LRESULT on_right_button(MainWindow& window) {
 // message that carries it, forgotten at the last message.
 MainWindow* state_for(HWND hwnd, UINT message, LPARAM lparam) {
     if (message == WM_NCCREATE) {
-        auto* window = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+        auto* window =
+            static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
         return window;
     }

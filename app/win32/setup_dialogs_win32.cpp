@@ -7,14 +7,13 @@
 // I/F" open or close the window's serial link, which outlives the dialog.
 // The port dialog lists the present COM ports 1..80; "OK" takes the
 // selected entry, and with none selected the port stays as it was.
-#include "app/win32/setup_dialogs.h"
-
 #include <cstdint>
 
 #include "app/settings.h"
 #include "app/win32/main_window.h"
 #include "app/win32/resource_ids.h"
 #include "app/win32/settings_file.h"
+#include "app/win32/setup_dialogs.h"
 #include "serial/com_link_win32.h"
 
 namespace {

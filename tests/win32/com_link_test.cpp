@@ -5,8 +5,6 @@
 // closing while a read is pending or while the reader waits for a paint, a
 // link that goes out of scope, a port whose other end vanished, and a write
 // that never goes through. Tests whose port is not given are skipped.
-#include "serial/com_link_win32.h"
-
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -17,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "serial/com_link_win32.h"
 #include "tests/win32/com_pair.h"
 
 namespace {
@@ -47,8 +46,8 @@ protected:
     std::optional<Peer> peer_;
 };
 
-#define REQUIRE_MAIN_PAIR()                                                                    \
-    do {                                                                                       \
+#define REQUIRE_MAIN_PAIR()                                                                   \
+    do {                                                                                      \
         if (!main_pair()) GTEST_SKIP() << "no COM port pair (run through with_com_ports.sh)"; \
     } while (0)
 

@@ -135,8 +135,9 @@ TEST_F(MainWindowTest, TimerExpiresFlashTextAndAdvancesTheBlinkClock) {
     window.session.with_state([](SessionState& s) { s.composition.flash_countdown = 2; });
     const uint64_t requests = window.session.repaint_count();
     SendMessageA(hwnd, WM_TIMER, ID_MAIN_TIMER, 0);
-    EXPECT_EQ(window.session.with_state([](SessionState& s) { return s.composition.flash_countdown; }),
-              1);
+    EXPECT_EQ(
+        window.session.with_state([](SessionState& s) { return s.composition.flash_countdown; }),
+        1);
     EXPECT_EQ(window.session.repaint_count(), requests);
     SendMessageA(hwnd, WM_TIMER, ID_MAIN_TIMER, 0);
     window.session.with_state([](SessionState& s) {

@@ -45,7 +45,8 @@ LRESULT CALLBACK bench_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARA
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* bench = reinterpret_cast<Bench*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (message != WM_PAINT || bench == nullptr) return DefWindowProcA(hwnd, message, wparam, lparam);
+    if (message != WM_PAINT || bench == nullptr)
+        return DefWindowProcA(hwnd, message, wparam, lparam);
     ++bench->paints;
     if (!bench->per_dot) {
         paint_main_window(hwnd, bench->session, bench->settings, bench->pixels);
@@ -161,8 +162,8 @@ int main(int argc, char** argv) {
     window_class.lpszClassName = "ZezodavoruPaintBench";
     if (!RegisterClassA(&window_class)) return 1;
     bench.hwnd = CreateWindowExA(WS_EX_TOPMOST, window_class.lpszClassName, main_window_title,
-                                 main_window_style | WS_VISIBLE, 50, 50, 500, 185, nullptr,
-                                 nullptr, instance, &bench);
+                                 main_window_style | WS_VISIBLE, 50, 50, 500, 185, nullptr, nullptr,
+                                 instance, &bench);
     if (bench.hwnd == nullptr) return 1;
 
     std::printf("%-8s %-6s %14s %16s %20s\n", "painter", "preset", "alone paints/s",
@@ -179,8 +180,9 @@ int main(int argc, char** argv) {
             main_rates[painter] += from_main.per_second;
             thread_rates[painter] += from_thread.per_second;
             std::printf("%-8s %-6c %14.0f %16.0f %20.0f   (%llu / %llu paints)\n",
-                        bench.per_dot ? "per-dot" : "window", preset_digit, alone, from_main.per_second,
-                        from_thread.per_second, static_cast<unsigned long long>(from_main.paints),
+                        bench.per_dot ? "per-dot" : "window", preset_digit, alone,
+                        from_main.per_second, from_thread.per_second,
+                        static_cast<unsigned long long>(from_main.paints),
                         static_cast<unsigned long long>(from_thread.paints));
             std::fflush(stdout);
         }

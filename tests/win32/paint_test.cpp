@@ -19,8 +19,8 @@
 #include "app/settings.h"
 #include "app/win32/paint_win32.h"
 #include "app/win32/win32_helpers.h"
-#include "protocol/display_session.h"
 #include "image/window_image.h"
+#include "protocol/display_session.h"
 #include "tests/win32/dot_paint.h"
 
 namespace {

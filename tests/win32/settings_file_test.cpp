@@ -3,6 +3,8 @@
 // the file, a folder that cannot be written, and the path beside the
 // executable. Error message boxes are answered by a watcher thread, which
 // also records their texts, so that no test waits for a user.
+#include "app/win32/settings_file.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -15,7 +17,6 @@
 #include <vector>
 
 #include "app/settings.h"
-#include "app/win32/settings_file.h"
 
 namespace {
 
