@@ -5,9 +5,9 @@
 # Uses what the presets built: build/native/bin/zezodavoru-cli and
 # build/windows/bin/{zezodavoru.exe,e2e_ui_driver.exe}; ZEZ_CLI, ZEZ_EXE and
 # ZEZ_DRIVER point elsewhere. A Wine prefix of its own (build/e2e-prefix,
-# or ZEZ_E2E_PREFIX) and a private Xvfb display; everything started here is
-# ended on exit, however the run ends, and the run ends after ZEZ_E2E_LIMIT
-# seconds (300) at most.
+# or ZEZ_E2E_PREFIX), a work folder (build/e2e-run, or ZEZ_E2E_WORK) and a
+# private Xvfb display; everything started here is ended on exit, however
+# the run ends, and the run ends after ZEZ_E2E_LIMIT seconds (300) at most.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$root"
@@ -18,7 +18,7 @@ export ZEZ_EXE="${ZEZ_EXE:-$root/build/windows/bin/zezodavoru.exe}"
 export ZEZ_DRIVER="${ZEZ_DRIVER:-$root/build/windows/bin/e2e_ui_driver.exe}"
 export WINEPREFIX="${ZEZ_E2E_PREFIX:-$root/build/e2e-prefix}"
 
-work="$root/build/e2e-run"
+work="${ZEZ_E2E_WORK:-$root/build/e2e-run}"
 rm -rf "$work"
 mkdir -p "$work"
 XVFB_PID=""
