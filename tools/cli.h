@@ -43,7 +43,18 @@ struct DeviceOptions {
     std::optional<double> seconds;  // --for
 };
 
+// demo: the built-in demo device, played live on a port or written out as
+// the stream it sends (exactly one of the two).
+struct DemoOptions {
+    std::string port;                      // empty: --stream
+    std::optional<double> stream_seconds;  // --stream: how much of the stream
+    bool hex = false;                      // --stream as hex text with ticks
+    uint32_t seed = 1;
+    std::optional<double> seconds;  // --for: how long to play on the port
+};
+
 int cli_font(const FontOptions& options);
 int cli_controller(const ControllerOptions& options);
 int cli_replay(const ReplayOptions& options);
 int cli_device(const DeviceOptions& options);
+int cli_demo(const DemoOptions& options);

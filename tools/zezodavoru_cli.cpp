@@ -89,6 +89,15 @@ bool read_seconds(const std::string& text, std::optional<double>& seconds) {
     return true;
 }
 
+// --stream: like read_seconds, at most a day of the demo device's stream.
+bool read_stream_seconds(const std::string& text, std::optional<double>& seconds) {
+    constexpr double longest = 24 * 60 * 60;
+    std::optional<double> value;
+    if (!read_seconds(text, value) || *value > longest) return false;
+    seconds = value;
+    return true;
+}
+
 // Declares an option that takes one value: `read` fills `target` from the
 // text, and text it refuses is a usage error naming the option, "'TEXT' is
 // not WHAT". Given more than once, the last one counts.
@@ -182,6 +191,33 @@ CLI::App* add_device(CLI::App& tool, DeviceOptions& options) {
     return device;
 }
 
+CLI::App* add_demo(CLI::App& tool, DemoOptions& options) {
+    CLI::App* demo = tool.add_subcommand(
+        "demo", "Play the built-in demo device on a serial port, or write out what it sends");
+    CLI::Option* port =
+        add_text(*demo, "PORT", options.port, "", "The serial port to play the device on");
+    CLI::Option* stream = add_value(*demo, "--stream", options.stream_seconds, read_stream_seconds,
+                                    "SECONDS", "a positive number of seconds up to 86400",
+                                    "Print what the device sends in its first SECONDS");
+    CLI::Option* hex = demo->add_flag(
+        "--hex", options.hex, "With --stream: hex text, a 't' for each 100 ms of the timer");
+    add_value(*demo, "--seed", options.seed, read_whole_number, "N", "a whole number",
+              "The seed of the device's readings (default 1)");
+    CLI::Option* seconds =
+        add_value(*demo, "--for", options.seconds, read_seconds, "SECONDS",
+                  "a positive number of seconds", "Stop playing after this long");
+    port->excludes(stream);
+    seconds->excludes(stream);
+    hex->needs(stream);
+    demo->footer(
+        "On a port (19200 baud, 8N1, raw) the device shows its start-up screen, then its menu\n"
+        "under a status line, and answers the key codes that arrive, sending no faster than\n"
+        "the line's 1920 bytes a second. It plays until --for has passed, the line hangs up,\n"
+        "or it is interrupted. --stream is what it sends with no key pressed: raw bytes, or\n"
+        "with --hex the text `zezodavoru-cli replay --hex` reads.");
+    return demo;
+}
+
 // A usage error: "zezodavoru-cli: [SUBCOMMAND: ]MESSAGE", exit status 2.
 int usage_error(const CLI::App* command, const std::string& message) {
     return report_bad_input(command != nullptr ? command->get_name() + ": " + message : message);
@@ -229,11 +265,13 @@ int main(int argc, char** argv) {
     ControllerOptions controller_options;
     ReplayOptions replay_options;
     DeviceOptions device_options;
+    DemoOptions demo_options;
     CLI::App* font = add_font(tool, font_options);
     CLI::App* controller = add_controller(tool, controller_options);
     CLI::App* replay = add_replay(tool, replay_options);
     CLI::App* device = add_device(tool, device_options);
-    for (CLI::App* command : {font, controller, replay, device}) command->allow_extras();
+    CLI::App* demo = add_demo(tool, demo_options);
+    for (CLI::App* command : {font, controller, replay, device, demo}) command->allow_extras();
 
     // Arguments that nothing took are reported first, even when the parser
     // also found an error, because they are often its cause (a misspelt
@@ -258,11 +296,15 @@ int main(int argc, char** argv) {
     }
     if (parse_error) return usage_error(command, *parse_error);
     if (command == nullptr) {
-        return usage_error(nullptr, "missing subcommand: font, controller, replay or device");
+        return usage_error(nullptr, "missing subcommand: font, controller, replay, device or demo");
+    }
+    if (command == demo && demo_options.port.empty() && !demo_options.stream_seconds) {
+        return usage_error(demo, "needs a PORT or --stream SECONDS");
     }
 
     if (command == font) return cli_font(font_options);
     if (command == controller) return cli_controller(controller_options);
     if (command == replay) return cli_replay(replay_options);
-    return cli_device(device_options);
+    if (command == device) return cli_device(device_options);
+    return cli_demo(demo_options);
 }

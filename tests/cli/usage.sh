@@ -18,8 +18,8 @@ grep -qxE 'zezodavoru-cli [0-9]+(\.[0-9]+)+' "$work/out" || fail "--version: '$(
 
 # Help for the tool and for each subcommand, even where a required option
 # or argument is missing; the subcommand itself must not run (replay and
-# controller would print a dump, device would look for a port).
-for command in "" font controller replay device; do
+# controller would print a dump, device and demo would look for a port).
+for command in "" font controller replay device demo; do
     # shellcheck disable=SC2086
     run $command --help </dev/null
     name="help${command:+ for $command}"
@@ -29,7 +29,7 @@ for command in "" font controller replay device; do
     grep -q "^dots$\|^repaints" "$work/out" && fail "$name: the subcommand ran"
 done
 run --help </dev/null
-for command in font controller replay device; do
+for command in font controller replay device demo; do
     grep -q "^  $command " "$work/out" || fail "tool help does not list $command"
 done
 
@@ -47,12 +47,22 @@ usage_error() {
 }
 
 usage_error "no subcommand" "subcommand"
+usage_error "no subcommand names demo" "demo"
 usage_error "unknown subcommand" "unknown subcommand fonts" fonts --rom 1
 usage_error "unknown option before the subcommand" "unknown option --fast" --fast replay
 usage_error "unknown short option" "replay: unknown option -x" replay -x
 usage_error "misspelt option before a required one" "unknown option --ron" font --ron 1
 usage_error "argument too many" "unexpected argument c" device a b c
 usage_error "numbers are decimal digits only" "'0x10'" replay --ticks 0x10
+
+# demo: a port or a stream, never both; the stream's options only with it.
+usage_error "demo with neither" "demo: needs a PORT or --stream" demo
+usage_error "demo with both" "demo: PORT excludes --stream" demo /dev/null --stream 1
+usage_error "demo --hex on a port" "demo: option --hex requires --stream" demo /dev/null --hex
+usage_error "demo --for with a stream" "--for" demo --stream 1 --for 1
+usage_error "demo --stream zero" "'0'" demo --stream 0
+usage_error "demo --stream over a day" "'86401'" demo --stream 86401
+usage_error "demo --seed not a number" "'-1'" demo --stream 1 --seed -1
 
 # The last of a repeated option counts, in every subcommand.
 "$cli" font --rom 0 >"$work/rom0" || fail "font --rom 0: status $?"
