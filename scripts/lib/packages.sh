@@ -20,3 +20,6 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
   fi
 }
+
+# The fuzzing harnesses (scripts/fuzz): clang with its libFuzzer and sanitizer runtimes.
+FUZZ_PACKAGES=(cmake ninja-build clang libclang-rt-14-dev)
