@@ -1,6 +1,6 @@
 # The fuzzing configuration (preset "fuzz", ZEZ_FUZZ=ON, clang only): the
 # portable layers instrumented for libFuzzer with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and one harness program per tests/fuzz/*.cpp.
+# UndefinedBehaviorSanitizer, and one harness program per tests/fuzz/*_fuzz.cpp.
 # Nothing else of the project is built here: the top CMakeLists.txt returns
 # right after including this file, and the build preset builds the target
 # zez_fuzzers only.
