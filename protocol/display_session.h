@@ -44,7 +44,11 @@ public:
     // Handles one device byte completely, then requests the repaint its
     // command asks for.
     void interpret_byte(uint8_t b);
-    // interpret_byte for each byte in order.
+    // A batch of bytes that arrived together: each is handled in order as by
+    // interpret_byte (the lock is taken per byte, so a paint can come in
+    // between), and one repaint is requested after the last if any of the
+    // batch's commands asked for one. The screen after the batch is the same;
+    // only frames in between, which no monitor could show, are skipped.
     void interpret_bytes(std::span<const uint8_t> bytes);
     // The 100 ms timer: the flash-text countdown (the mode field redrawn and
     // a repaint requested at expiry), then the blink clock.

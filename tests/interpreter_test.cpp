@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "tests/screen_cells.h"
 
@@ -396,6 +397,23 @@ TEST_F(Interpreter, CustomCharacterSlotsOneToSevenRewriteOnlyTheirOwnPattern) {
         }
     }
     EXPECT_EQ(session.repaint_count(), 0u);
+}
+
+TEST_F(Interpreter, BatchesKeepTheOrderAndRepaintOnceWhenAsked) {
+    // A row text split over two batches lands as one: the first batch ends
+    // inside the command and asks for nothing.
+    const std::vector<uint8_t> head = {0x8C, 0x02, 'b', 'a', 't'};
+    std::vector<uint8_t> tail(17, '.');
+    tail.push_back(0x91);  // scroll up: its own repaint, in the same batch
+    session.interpret_bytes(head);
+    EXPECT_EQ(session.repaint_count(), 0u);
+    session.interpret_bytes(tail);
+    EXPECT_EQ(session.repaint_count(), 1u);
+    EXPECT_EQ(row_text(1), "bat" + std::string(17, '.'));
+    // Commands that ask for no repaint (busy step, busy position) stay silent.
+    session.interpret_bytes(std::vector<uint8_t>{0xA4, 0x01, 0x03, 0xA3, 0x85});
+    EXPECT_EQ(session.repaint_count(), 1u);
+    EXPECT_EQ(cell(1, 3), 0x03);  // the busy indicator's first step
 }
 
 }  // namespace
