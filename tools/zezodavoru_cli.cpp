@@ -24,6 +24,7 @@
 
 #include "tools/cli.h"
 #include "tools/cli_common.h"
+#include "zezodavoru_version.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "app/qt/key_mapping.h"
 #include "image/window_image.h"
 #include "serial/port_list_posix.h"
+#include "zezodavoru_version.h"
 
 namespace {
 

@@ -5,6 +5,8 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
+#include "zezodavoru_version.h"
+
 namespace {
 
 OptionsOutcome failure(const QString& message) {

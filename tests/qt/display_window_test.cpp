@@ -18,6 +18,7 @@
 
 #include "app/qt/program_options.h"
 #include "app/qt/program_settings.h"
+#include "zezodavoru_version.h"
 
 namespace {
 
