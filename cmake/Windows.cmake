@@ -16,11 +16,11 @@ zez_library(zez_win
   app/win32/settings_file_win32.cpp
 )
 target_link_libraries(zez_win PUBLIC
-  zez_protocol zez_keyboard_win32 zez_image zez_serial zez_settings zez_platform
+  zez_version zez_protocol zez_keyboard_win32 zez_image zez_serial zez_settings zez_platform
   comctl32 gdi32 user32 kernel32)
 
 # The icon is drawn at build time into the build tree, where the resource
-# script finds it beside the manifest's folder.
+# script finds it beside the manifest's folder, with the version header.
 set(zez_generated ${CMAKE_BINARY_DIR}/generated)
 add_custom_command(
   OUTPUT ${zez_generated}/zezodavoru.ico
@@ -35,7 +35,7 @@ set(zez_win_sources ${PROJECT_SOURCE_DIR}/app/win32)
 set(zez_resources ${zez_win_sources}/zezodavoru.rc)
 set_source_files_properties(${zez_resources} PROPERTIES
   INCLUDE_DIRECTORIES "${zez_generated};${zez_win_sources}"
-  OBJECT_DEPENDS "${zez_generated}/zezodavoru.ico;${zez_win_sources}/zezodavoru.manifest;${zez_win_sources}/resource_ids.h")
+  OBJECT_DEPENDS "${zez_generated}/zezodavoru.ico;${zez_generated}/zezodavoru_version.h;${zez_win_sources}/zezodavoru.manifest;${zez_win_sources}/resource_ids.h")
 
 add_executable(zezodavoru WIN32 app/win32/winmain_win32.cpp ${zez_resources})
 target_link_libraries(zezodavoru PRIVATE zez_win)
@@ -49,6 +49,12 @@ target_link_libraries(e2e_ui_driver PRIVATE user32)
 add_test(NAME win32_program_imports
   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${ZEZ_OBJDUMP} -DPROGRAM=$<TARGET_FILE:zezodavoru>
           -P ${PROJECT_SOURCE_DIR}/cmake/CheckImports.cmake)
+
+# The manifest (a source file) carries the project version too.
+add_test(NAME win32_manifest_version
+  COMMAND ${CMAKE_COMMAND} -DMANIFEST=${zez_win_sources}/zezodavoru.manifest
+          -DVERSION=${PROJECT_VERSION_MAJOR}.${zez_version_minor}.${zez_version_patch}.0
+          -P ${PROJECT_SOURCE_DIR}/cmake/CheckManifestVersion.cmake)
 
 # The program keeps no state at namespace scope or in function-local
 # statics: no object file of the product defines writable data.

@@ -32,9 +32,10 @@
 #include "keyboard/key_translation.h"
 #include "protocol/display_session.h"
 #include "serial/com_link_win32.h"
+#include "zezodavoru_version.h"
 
 inline constexpr char main_window_class_name[] = "VorivevoRuvid";
-inline constexpr char main_window_title[] = "Zezodavoru 1.1";
+inline constexpr char main_window_title[] = "Zezodavoru " ZEZ_VERSION;
 // WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX: a fixed-size window.
 inline constexpr DWORD main_window_style = 0x00CA0000;
 // CS_VREDRAW | CS_HREDRAW | CS_OWNDC.
