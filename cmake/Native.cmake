@@ -46,6 +46,14 @@ add_test(NAME static_state
   COMMAND bash ${PROJECT_SOURCE_DIR}/tests/static_state.sh ${CMAKE_NM} ${zez_product_objects}
   COMMAND_EXPAND_LISTS)
 
+# The icon tool's PNGs against its .ico (tests/icon), where Python is there.
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_Interpreter_FOUND)
+  add_test(NAME make_icon
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/icon/make_icon_test.py
+            ${PROJECT_SOURCE_DIR}/tools/make_icon.py)
+endif()
+
 # The layer rules over the whole source tree, headers included.
 add_test(NAME layers COMMAND bash ${PROJECT_SOURCE_DIR}/tests/layers.sh ${PROJECT_SOURCE_DIR})
 

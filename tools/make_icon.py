@@ -2,14 +2,21 @@
 """Draws the program icon: a dark device case with a green 20 x 4 dot-matrix
 display showing a few characters and a row of keys below it.
 
-Writes one 128 x 128 image with a 256-colour palette (an 8-bit palettised
-BMP with its transparency mask) as an .ico file. The drawing is pure
-arithmetic, so every run writes the same bytes.
+The picture is drawn once at 128 x 128 with a 256-colour palette. It is
+written either as the Windows program's .ico file (the palettised image as an
+8-bit BMP with its transparency mask), or as an RGBA PNG of any size for the
+Linux desktop's icon theme: each pixel of the PNG is the average of the
+picture's pixels under it, weighted by how much of each it covers and by
+their opacity, so 256 doubles every pixel and smaller sizes are smoothed.
+Only integer arithmetic and the standard library are used, so every run
+writes the same bytes whatever the interpreter.
 
 Usage: make_icon.py OUTPUT.ico
+       make_icon.py --png SIZE OUTPUT.png
 """
 import struct
 import sys
+import zlib
 
 SIZE = 128
 
@@ -126,12 +133,81 @@ def icon_bytes(pixels, opaque):
     return directory + entry + image
 
 
+def scaled_rgba(pixels, opaque, size):
+    """The picture at size x size as rows of (red, green, blue, alpha).
+
+    Output pixel (ox, oy) covers the picture's square from ox * SIZE / size
+    to (ox + 1) * SIZE / size across (and likewise down); measured in units
+    of 1 / size picture pixels, every overlap is a whole number. Colours are
+    averaged weighted by alpha (premultiplied), so the clear area behind the
+    mask does not darken the edges.
+    """
+    # For each output column: the picture columns it overlaps, with weights.
+    spans = []
+    for o in range(size):
+        start, end = o * SIZE, (o + 1) * SIZE
+        span = []
+        for x in range(start // size, min(SIZE, (end + size - 1) // size)):
+            weight = min(end, (x + 1) * size) - max(start, x * size)
+            if weight > 0:
+                span.append((x, weight))
+        spans.append(span)
+    area = SIZE * SIZE
+    rows = []
+    for oy in range(size):
+        row = []
+        for ox in range(size):
+            alpha_sum = red = green = blue = 0
+            for y, wy in spans[oy]:
+                for x, wx in spans[ox]:
+                    if not opaque[y][x]:
+                        continue
+                    weight = wy * wx * 255
+                    r, g, b = COLOURS[pixels[y][x]]
+                    alpha_sum += weight
+                    red += weight * r
+                    green += weight * g
+                    blue += weight * b
+            if alpha_sum == 0:
+                row.append((0, 0, 0, 0))
+                continue
+            half = alpha_sum // 2
+            row.append(((red + half) // alpha_sum, (green + half) // alpha_sum,
+                        (blue + half) // alpha_sum, (alpha_sum + area // 2) // area))
+        rows.append(row)
+    return rows
+
+
+def png_bytes(rows):
+    """An 8-bit RGBA PNG of the rows, unfiltered, at the highest compression."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    height, width = len(rows), len(rows[0])
+    raw = b"".join(b"\0" + bytes(v for pixel in row for v in pixel) for row in rows)
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+USAGE = "usage: make_icon.py OUTPUT.ico | make_icon.py --png SIZE OUTPUT.png"
+
+
 def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: make_icon.py OUTPUT.ico")
-    pixels, opaque = draw()
-    with open(sys.argv[1], "wb") as out:
-        out.write(icon_bytes(pixels, opaque))
+    arguments = sys.argv[1:]
+    if len(arguments) == 1 and not arguments[0].startswith("-"):
+        pixels, opaque = draw()
+        data = icon_bytes(pixels, opaque)
+    elif len(arguments) == 3 and arguments[0] == "--png":
+        if not arguments[1].isdigit() or not 1 <= int(arguments[1]) <= 1024:
+            sys.exit("make_icon.py: --png SIZE must be 1 to 1024 pixels")
+        pixels, opaque = draw()
+        data = png_bytes(scaled_rgba(pixels, opaque, int(arguments[1])))
+    else:
+        sys.exit(USAGE)
+    with open(arguments[-1], "wb") as out:
+        out.write(data)
 
 
 if __name__ == "__main__":
