@@ -1,22 +1,41 @@
 // The serial link on Win32: opening and configuring the COM port, the
-// reader thread, one-byte key writes, the close sequence and port probing.
+// reader thread with its batches, relinking, one-byte key writes, the close
+// sequence and port probing.
 //
-// Every transfer makes its own OVERLAPPED record and event and reads the
-// link's port handle anew, so the reader's pending read and a key's write
-// can run together on two threads. A transfer never returns while the
+// Transfers: every transfer is overlapped and never returns while the
 // system may still use its record or buffer: a pending transfer is waited
-// for until it has ended, and one that is given up is cancelled first.
+// for until it has ended, and one that is given up is cancelled first. The
+// byte count of a read is used even when the read failed, since a read that
+// was cancelled can fail after copying bytes. The reader keeps one event for
+// its whole life (a fresh event per read would cost more than the read);
+// writes and com_read make their own.
+//
+// Batches: the reader waits for one byte with the port's 250 ms time-out,
+// then asks ClearCommError how many bytes are already waiting (cbInQue) and
+// reads exactly those, which completes at once; the batch goes to the
+// callback as one span (com_read_batch in com_link.h).
+//
+// Relinking: a read that fails outright (not a time-out) is followed by a
+// 30 ms pause, so that a failing port does not make the reader spin. Two
+// such failures in a row are what a vanished port shows (every read fails at
+// once), and the link is then lost: the reader closes the port and tries to
+// open the same port number every 500 ms, sleeping in between, configures
+// it as com_open does and reads on. Handle changes happen under port_mutex_,
+// which every write holds for its whole transfer, so no write uses a handle
+// that the reader closed.
 //
 // Lifetime of the reader: com_start_reader raises the running flag before
 // the thread exists, so a close that comes first still stops it; com_close
-// clears the flag, cancels the pending read and waits for the thread's end,
-// serving the paints that the callback's repaint requests wait for
-// meanwhile, and only then closes the port, so the reader never uses a
+// clears the flag, sets the stop event (ending a pause or a relink wait),
+// takes the port out of the link, cancels the pending read and waits for the
+// thread's end, serving the paints that the callback's repaint requests wait
+// for meanwhile, and only then closes the port, so the reader never uses a
 // closed handle. A reader of an earlier opening has therefore always ended
 // before the next one starts, and the owner may release whatever the
 // callback feeds once com_close has returned.
 #include "serial/com_link_win32.h"
 
+#include <array>
 #include <cstddef>
 #include <cstring>
 #include <span>
@@ -41,8 +60,13 @@ constexpr DWORD write_limit_ms = 500;
 // Pause after a read that failed outright (port closed or gone) rather than
 // timed out: such reads fail at once, and the reader must not spin.
 constexpr DWORD failed_read_pause_ms = 30;
-
-enum class Transfer { complete, timed_out, failed };
+// Reads that fail outright in a row before the link counts as lost.
+constexpr int failures_before_lost = 2;
+// Between two attempts to open a lost port.
+constexpr DWORD relink_period_ms = 500;
+// The most bytes one batch takes; more waiting go to the next batch.
+constexpr size_t batch_limit = 4096;
+constexpr DWORD open_flags = FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL;
 
 // The DCB's bit fields share one 32-bit word, the one after BaudRate.
 constexpr size_t dcb_flags_offset = offsetof(DCB, BaudRate) + sizeof(DWORD);
@@ -62,7 +86,9 @@ HANDLE open_port(uint8_t port, DWORD flags) {
                        nullptr);
 }
 
-ComResult configure_port(HANDLE port) {
+// The line settings and time-outs of the link; the settling pause and the
+// purge that follow are the caller's.
+ComResult set_line(HANDLE port) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(port, &dcb)) return ComResult::get_state_failed;
@@ -75,62 +101,87 @@ ComResult configure_port(HANDLE port) {
     COMMTIMEOUTS timeouts{};
     timeouts.ReadTotalTimeoutConstant = read_timeout_ms;
     SetCommTimeouts(port, &timeouts);
-    Sleep(settle_ms);
-    if (!PurgeComm(port, PURGE_RXCLEAR)) return ComResult::purge_failed;
     return ComResult::ok;
 }
 
-// One overlapped transfer of `count` bytes on the link's current port.
-// `start` issues the ReadFile or WriteFile. A transfer still pending after
-// `limit` ms is cancelled, and waited for until the cancel has taken effect.
-// A read that ends without a byte is a time-out (Windows completes it with
-// 0 bytes, Wine fails it with ERROR_TIMEOUT).
+// One overlapped transfer of `count` bytes on `port`, signalled through
+// `event`. `start` issues the ReadFile or WriteFile. A transfer still
+// pending after `limit` ms is cancelled, and waited for until the cancel
+// has taken effect. A transfer that ends with fewer bytes is a time-out
+// (Windows completes a read with fewer bytes, Wine fails it with
+// ERROR_TIMEOUT); the bytes it copied count either way.
 template <class Start>
-Transfer transfer(const std::atomic<HANDLE>& current_port, DWORD count, DWORD limit, Start start) {
-    UniqueKernelHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!event) return Transfer::failed;
-    const HANDLE port = current_port.load();
-    if (port == nullptr) return Transfer::failed;
+ComRead transfer(HANDLE port, HANDLE event, DWORD count, DWORD limit, Start start) {
     OVERLAPPED overlapped{};
-    overlapped.hEvent = event.get();
+    overlapped.hEvent = event;
     DWORD done = 0;
     BOOL ok = start(port, &done, &overlapped);
     if (!ok && GetLastError() == ERROR_IO_PENDING) {
-        if (WaitForSingleObject(event.get(), limit) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(event, limit) != WAIT_OBJECT_0) {
             CancelIoEx(port, &overlapped);
-            WaitForSingleObject(event.get(), INFINITE);
+            WaitForSingleObject(event, INFINITE);
         }
         ok = GetOverlappedResult(port, &overlapped, &done, FALSE);
     }
-    if (!ok) return GetLastError() == ERROR_TIMEOUT ? Transfer::timed_out : Transfer::failed;
-    if (done == count) return Transfer::complete;
-    return done == 0 ? Transfer::timed_out : Transfer::failed;
+    if (!ok && GetLastError() != ERROR_TIMEOUT) return {ComTransfer::failed, done};
+    return {done == count ? ComTransfer::complete : ComTransfer::timed_out, done};
 }
 
-Transfer read_bytes(const std::atomic<HANDLE>& port, uint8_t* buffer, uint32_t count) {
-    return transfer(port, count, INFINITE, [&](HANDLE handle, DWORD* done, OVERLAPPED* overlapped) {
-        return ReadFile(handle, buffer, count, done, overlapped);
-    });
+ComRead read_with(HANDLE port, HANDLE event, uint8_t* buffer, DWORD count) {
+    return transfer(port, event, count, INFINITE,
+                    [&](HANDLE handle, DWORD* done, OVERLAPPED* overlapped) {
+                        return ReadFile(handle, buffer, count, done, overlapped);
+                    });
 }
+
+// The reader's view of the port for one batch: the port's handle and the
+// reader's event.
+class ReaderPort {
+public:
+    ReaderPort(HANDLE port, HANDLE event) : port_(port), event_(event) {}
+
+    ComRead read(uint8_t* buffer, size_t count) {
+        return read_with(port_, event_, buffer, static_cast<DWORD>(count));
+    }
+    // The bytes received and not yet read; none if the port cannot tell.
+    size_t waiting() const {
+        DWORD errors = 0;
+        COMSTAT status{};
+        return ClearCommError(port_, &errors, &status) ? status.cbInQue : 0;
+    }
+
+private:
+    HANDLE port_;
+    HANDLE event_;
+};
 
 }  // namespace
 
-ComLink::ComLink(ComReceiveCallback receive) : receive_(std::move(receive)) {}
+ComLink::ComLink(ComReceiveCallback receive)
+    : receive_(std::move(receive)), stop_event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 ComLink::~ComLink() {
     com_close();
 }
 
 ComResult ComLink::com_open(uint8_t port) {
-    const HANDLE handle = open_port(port, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL);
+    com_close();
+    const HANDLE handle = open_port(port, open_flags);
     if (handle == INVALID_HANDLE_VALUE) return ComResult::open_failed;
-    const ComResult result = configure_port(handle);
+    ComResult result = set_line(handle);
+    if (result == ComResult::ok) {
+        Sleep(settle_ms);
+        if (!PurgeComm(handle, PURGE_RXCLEAR)) result = ComResult::purge_failed;
+    }
     if (result != ComResult::ok) {
         // Released at once, so that the user can try again.
         CloseHandle(handle);
         return result;
     }
+    std::lock_guard lock(port_mutex_);
+    port_number_ = port;
     port_ = handle;
+    state_ = ComLinkState::linked;
     return ComResult::ok;
 }
 
@@ -139,20 +190,59 @@ DWORD WINAPI ComLink::reader_main(LPVOID link) {
     return 0;
 }
 
+bool ComLink::pause_unless_stopped(DWORD ms) const {
+    return WaitForSingleObject(stop_event_.get(), ms) == WAIT_TIMEOUT;
+}
+
 void ComLink::read_until_stopped() {
-    while (reader_running_.load()) {
-        uint8_t received = 0;
-        const Transfer result = read_bytes(port_, &received, 1);
-        if (result == Transfer::complete) {
-            if (receive_) receive_(std::span<const uint8_t>(&received, 1));
-        } else if (result == Transfer::failed && reader_running_.load()) {
-            Sleep(failed_read_pause_ms);
+    UniqueKernelHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    std::array<uint8_t, batch_limit> buffer{};
+    int failures = 0;
+    while (event && reader_running_.load()) {
+        const HANDLE port = port_.load();
+        if (port == nullptr) break;  // taken by com_close
+        ReaderPort reader(port, event.get());
+        const ComBatch batch = com_read_batch(reader, buffer);
+        if (batch.count > 0 && receive_)
+            receive_(std::span<const uint8_t>(buffer.data(), batch.count));
+        if (batch.outcome != ComTransfer::failed) {
+            failures = 0;
+        } else if (!reader_running_.load()) {
+            break;
+        } else if (++failures < failures_before_lost) {
+            pause_unless_stopped(failed_read_pause_ms);
+        } else {
+            failures = 0;
+            relink();
         }
     }
 }
 
+void ComLink::relink() {
+    {
+        std::lock_guard lock(port_mutex_);
+        if (!reader_running_.load()) return;
+        state_ = ComLinkState::lost;
+        if (const HANDLE gone = port_.exchange(nullptr)) CloseHandle(gone);
+    }
+    while (pause_unless_stopped(relink_period_ms)) {
+        const HANDLE handle = open_port(port_number_, open_flags);
+        if (handle == INVALID_HANDLE_VALUE) continue;
+        const bool ready = set_line(handle) == ComResult::ok && pause_unless_stopped(settle_ms) &&
+                           PurgeComm(handle, PURGE_RXCLEAR);
+        std::lock_guard lock(port_mutex_);
+        if (ready && reader_running_.load()) {
+            port_ = handle;
+            state_ = ComLinkState::linked;
+            return;
+        }
+        CloseHandle(handle);
+        if (!reader_running_.load()) return;
+    }
+}
+
 bool ComLink::com_start_reader() {
-    if (reader_thread_) return false;
+    if (reader_thread_ || !stop_event_ || !ResetEvent(stop_event_.get())) return false;
     reader_running_ = true;
     reader_thread_.reset(CreateThread(nullptr, 0, reader_main, this, 0, nullptr));
     if (!reader_thread_) {
@@ -164,29 +254,45 @@ bool ComLink::com_start_reader() {
 
 void ComLink::com_close() {
     reader_running_ = false;
+    if (stop_event_) SetEvent(stop_event_.get());
     // The port is cancelled, not closed, while the reader may still hold its
     // handle: the pending read ends at once, and the handle stays valid until
     // the reader has ended. A read the reader issues after the cancel ends by
     // its own time-out.
-    const HANDLE port = port_.exchange(nullptr);
+    HANDLE port = nullptr;
+    {
+        std::lock_guard lock(port_mutex_);
+        port = port_.exchange(nullptr);
+    }
     if (port != nullptr) CancelIoEx(port, nullptr);
     // Taken out first: a close made while this one waits finds nothing to do.
     if (const UniqueKernelHandle thread = std::move(reader_thread_)) {
         wait_serving_sent_messages(thread.get());
     }
     if (port != nullptr) CloseHandle(port);
+    state_ = ComLinkState::closed;
 }
 
 int ComLink::com_write(const uint8_t* buffer, uint32_t count) {
-    const Transfer result = transfer(port_, count, write_limit_ms,
-                                     [&](HANDLE port, DWORD* done, OVERLAPPED* overlapped) {
-                                         return WriteFile(port, buffer, count, done, overlapped);
-                                     });
-    return result == Transfer::complete ? 1 : 0;
+    std::lock_guard lock(port_mutex_);
+    const HANDLE port = port_.load();
+    if (port == nullptr) return 0;
+    const UniqueKernelHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!event) return 0;
+    const ComRead result = transfer(port, event.get(), count, write_limit_ms,
+                                    [&](HANDLE handle, DWORD* done, OVERLAPPED* overlapped) {
+                                        return WriteFile(handle, buffer, count, done, overlapped);
+                                    });
+    return result.outcome == ComTransfer::complete ? 1 : 0;
 }
 
 int ComLink::com_read(uint8_t* buffer, uint32_t count) {
-    return read_bytes(port_, buffer, count) == Transfer::complete ? 1 : 0;
+    std::lock_guard lock(port_mutex_);
+    const HANDLE port = port_.load();
+    if (port == nullptr) return 0;
+    const UniqueKernelHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!event) return 0;
+    return read_with(port, event.get(), buffer, count).outcome == ComTransfer::complete ? 1 : 0;
 }
 
 int ComLink::com_send_byte(uint8_t code) {
@@ -203,8 +309,8 @@ bool ComLink::com_probe_port(uint8_t n) {
     switch (GetLastError()) {
         case ERROR_ACCESS_DENIED:
         case ERROR_GEN_FAILURE:
-        case ERROR_SHARING_VIOLATION:
         case ERROR_SEM_TIMEOUT:
+        case ERROR_SHARING_VIOLATION:
             return true;
         default:
             return false;

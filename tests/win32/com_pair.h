@@ -9,6 +9,10 @@
 //   ZEZ_TEST_VANISH_PORT     port number of a pair whose far end is ended
 //   ZEZ_TEST_VANISH_REQUEST  file whose creation asks the script to end it;
 //                            the script deletes it once the far end is gone
+//   ZEZ_TEST_VANISH_RETURN   file whose creation asks the script to make the
+//                            pair again under the same names; deleted once
+//                            it is there
+//   ZEZ_TEST_VANISH_PEER     Windows path of that pair's far end
 //   ZEZ_TEST_FILE_PORT       port number that names an ordinary file
 #pragma once
 

@@ -203,15 +203,19 @@ TEST_F(MainWindowTest, DestructionWaitsForTheReaderWhileServingItsRepaints) {
     std::optional<Peer> device;
     if (!link_to_device(device)) GTEST_SKIP() << "no COM port pair (run through with_com_ports.sh)";
     window.link_open = true;
-    // Clear-screen commands, each of which asks for a repaint that waits
-    // for this thread's paint.
+    // Clear-screen commands: each batch of them asks for a repaint that
+    // waits for this thread's paint.
+    const uint64_t start = window.session.repaint_count();
     ASSERT_TRUE(device->write(std::vector<uint8_t>(2048, 0x89)));
-    ASSERT_TRUE(pump_until([&] { return window.session.repaint_count() >= 5; }));
+    ASSERT_TRUE(pump_until([&] { return window.session.repaint_count() > start; }));
+    const uint64_t served = window.session.repaint_count();
+    ASSERT_TRUE(device->write(std::vector<uint8_t>(2048, 0x89)));
+    ASSERT_TRUE(eventually(2000, [&] { return window.session.repaint_count() > served; }));
 
-    // The reader is now (or soon) waiting in a repaint request for this
-    // thread; destruction must serve it, see the reader end, and only then
-    // stop the session. (A destruction that waited without serving would
-    // never return.)
+    // The reader is now waiting in a repaint request for this thread, which
+    // has not looked at its messages since; destruction must serve it, see
+    // the reader end, and only then stop the session. (A destruction that
+    // waited without serving would never return.)
     ASSERT_TRUE(DestroyWindow(hwnd));
     EXPECT_EQ(window.link.reader_thread(), nullptr);
     EXPECT_FALSE(window.link.reader_running());

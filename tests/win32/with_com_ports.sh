@@ -4,8 +4,10 @@
 # pairs:
 #   - the main pair: its near end is a COM port, its far end is given to the
 #     program as a path it opens itself;
-#   - a pair whose far end is ended when the program creates a request file
-#     (the script deletes the file once the pair is gone);
+#   - a pair that is ended when the program creates a request file and made
+#     again under the same names when it creates a second one, as a USB
+#     adapter is pulled and plugged back (the script deletes each file once
+#     it has done what it asks);
 #   - a COM port that names an ordinary file.
 # Port numbers are claimed from 101 up among the names free in the Wine
 # prefix, so that runs beside each other do not meet. Everything is removed
@@ -78,14 +80,23 @@ windows_path() { echo "Z:${1//\//\\}"; }
 socat pty,raw,echo=0,link="$work/near" pty,raw,echo=0,link="$work/far" 2>/dev/null &
 main_socat=$!
 
-# The vanishing pair lives in a watcher of its own, which ends it on request.
-(
+# The vanishing pair lives in a watcher of its own, which ends it and makes
+# it again on request.
+start_vanishing_pair() {
   socat pty,raw,echo=0,link="$work/v-near" pty,raw,echo=0,link="$work/v-far" 2>/dev/null &
   echo $! >"$work/vanish.pid"
+}
+(
+  start_vanishing_pair
   while [ ! -e "$work/vanish" ]; do sleep 0.05; done
   kill "$(cat "$work/vanish.pid")"
   wait
   rm -f "$work/vanish"
+  while [ ! -e "$work/return" ]; do sleep 0.05; done
+  start_vanishing_pair
+  wait_for "$work/v-near" && wait_for "$work/v-far"
+  rm -f "$work/return"
+  wait
 ) &
 watcher=$!
 
@@ -107,6 +118,10 @@ export ZEZ_TEST_COM_PEER
 export ZEZ_TEST_VANISH_PORT="$vanish_port"
 ZEZ_TEST_VANISH_REQUEST="$(windows_path "$work/vanish")"
 export ZEZ_TEST_VANISH_REQUEST
+ZEZ_TEST_VANISH_RETURN="$(windows_path "$work/return")"
+export ZEZ_TEST_VANISH_RETURN
+ZEZ_TEST_VANISH_PEER="$(windows_path "$work/v-far")"
+export ZEZ_TEST_VANISH_PEER
 export ZEZ_TEST_FILE_PORT="$file_port"
 
 timeout -k 5 120 wine "$exe" "$@"
