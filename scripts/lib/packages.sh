@@ -1,6 +1,11 @@
 # Debian packages of the build, the tests and the run, and the function that
 # installs those that are missing (non-interactive apt-get).
 
+# The Linux program and the command-line tool (the native preset also wants
+# GoogleTest, and xdpyinfo tells whether a display is there).
+NATIVE_PACKAGES=(cmake ninja-build g++ pkg-config libpng-dev qt6-base-dev libcli11-dev
+  libgtest-dev x11-utils)
+
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libpng-dev qt6-base-dev libcli11-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 python3)
 RUN_PACKAGES=("${BUILD_PACKAGES[@]}" wine wine64 xvfb)
@@ -23,3 +28,10 @@ ensure_packages() {
 
 # The fuzzing harnesses (scripts/fuzz): clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(cmake ninja-build clang libclang-rt-14-dev)
+
+# The release packages (scripts/package): both builds without their tests
+# (GoogleTest is still needed to configure them), dpkg-shlibdeps and
+# dpkg-buildflags, file (which CPack uses to find the binaries), the manual
+# pages, and the checks of the menu entry and the Debian package.
+PACKAGE_PACKAGES=("${BUILD_PACKAGES[@]}" libgtest-dev googletest dpkg-dev file help2man
+  desktop-file-utils lintian)
