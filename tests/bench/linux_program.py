@@ -1,0 +1,95 @@
+"""Measures the Linux program under X: start-up to the first painted screen,
+and the rate at which it keeps up with a stream of one-byte repaint commands
+from a pseudo-terminal (the screen must end equal to the replay tool's
+picture of the same stream). Called by scripts/bench-linux."""
+import io
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+from PIL import Image
+
+BIN, MEGABYTES = sys.argv[1], float(sys.argv[2])
+PROGRAM = os.path.join(BIN, "zezodavoru")
+CLI = os.path.join(BIN, "zezodavoru-cli")
+LINE_RATE = 1920  # bytes a second at 19200 baud, 8N1
+work = tempfile.mkdtemp(prefix="zez-bench-")
+env = dict(os.environ, XDG_CONFIG_HOME=work)
+
+
+def window_of(process, title_part, limit=10.0):
+    end = time.monotonic() + limit
+    while time.monotonic() < end and process.poll() is None:
+        found = subprocess.run(["xdotool", "search", "--name", title_part],
+                               capture_output=True, text=True).stdout.split()
+        if found:
+            return found[0]
+        time.sleep(0.01)
+    sys.exit("the window did not appear")
+
+
+def picture(window):
+    shot = subprocess.run(["import", "-window", window, "png:-"], capture_output=True)
+    if shot.returncode != 0:
+        return None
+    return Image.open(io.BytesIO(shot.stdout)).convert("RGB")
+
+
+def wait_for(window, test, limit):
+    start = time.monotonic()
+    shot = None
+    while time.monotonic() - start < limit:
+        shot = picture(window)
+        if shot is not None and test(shot):
+            return time.monotonic()
+        time.sleep(0.005)
+    if shot is not None:
+        shot.save(os.path.join(work, "last.png"))
+    sys.exit(f"the window never showed the expected screen (last seen: {work}/last.png)")
+
+
+# Start-up: from exec to a painted screen with lit dots (the demo device's
+# first screen; an unpainted window is uniform).
+started = time.monotonic()
+demo = subprocess.Popen([PROGRAM, "--demo", "--size", "4"], env=env)
+window = window_of(demo, "^Zezodavoru .* Demo device$")
+painted = wait_for(window, lambda shot: len(set(shot.getdata())) > 1, 10)
+demo.terminate()
+demo.wait()
+print(f"start-up to the first painted screen: {1000 * (painted - started):.0f} ms")
+
+# Throughput: scrolls and backspaces (one-byte commands, each asking for a
+# repaint), then a row of text that marks the end.
+count = int(MEGABYTES * 1_000_000)
+stream = bytes([0x91, 0x90, 0x9C, 0x92]) * (count // 4)
+stream += bytes([0x8C, 0x02]) + b"end of the stream   "
+with open(os.path.join(work, "stream.bin"), "wb") as f:
+    f.write(stream)
+expected_png = os.path.join(work, "expected.png")
+subprocess.run([CLI, "replay", "--size", "4", "--png", expected_png, os.path.join(work, "stream.bin")],
+               check=True, stdout=subprocess.DEVNULL)
+expected = Image.open(expected_png).convert("RGB").tobytes()
+
+device, program = os.path.join(work, "device"), os.path.join(work, "program")
+socat = subprocess.Popen(["socat", f"pty,link={device},raw,echo=0", f"pty,link={program},raw,echo=0"])
+while not (os.path.exists(device) and os.path.exists(program)):
+    time.sleep(0.01)
+linked = subprocess.Popen([PROGRAM, "--port", program, "--size", "4"], env=env)
+window = window_of(linked, "^Zezodavoru .* linked$")
+time.sleep(0.6)  # the link drops what arrives in its first 400 ms
+fd = os.open(device, os.O_WRONLY)
+start = time.monotonic()
+view = memoryview(stream)
+while view:
+    view = view[os.write(fd, view):]
+written = time.monotonic()
+shown = wait_for(window, lambda shot: shot.tobytes() == expected, 120)
+rate = len(stream) / (shown - start)
+print(f"one-byte repaint commands: {len(stream)} bytes in {shown - start:.2f} s "
+      f"(written in {written - start:.2f} s): {rate:,.0f} bytes/s, {rate / LINE_RATE:.0f} x the line rate")
+os.close(fd)
+linked.terminate()
+linked.wait()
+socat.terminate()
