@@ -9,22 +9,32 @@
 //
 // Window creation starts the display session and its idle screen, places
 // the window at (window_x, window_y) in the size preset's size and starts the
-// 100 ms timer that drives the flash-text expiry and the blink clock. Keys go
+// 100 ms timer that drives the flash-text expiry and the blink clock. The
+// preset's sizes follow the DPI of the window's monitor; when the window
+// moves to a monitor of another DPI (WM_DPICHANGED) it takes the rectangle
+// the system suggests and paints at the new scale. Keys go
 // to the key translator, and their codes to the link while it is open; a
 // right click or command 6001 opens the setup dialog; command 4567
 // re-applies the size preset. Destruction closes the link (its reader ends)
 // before the session stops.
 //
+// The link is opened as "Open I/F" does by link_main_window, from the setup
+// dialog or, for a port number given on the command line, at start. Once
+// open it stays open until closed, also while the port is gone: the link
+// then relinks by itself.
+//
 // Threads: the window and everything in MainWindow belong to the main
 // thread, except what the link's reader thread touches: the session (fed
-// through the link's callback, behind the session's lock) and `hwnd`, which
-// the session's repaint callback reads.
+// through the link's callback, behind the session's lock, one batch of
+// received bytes at a time) and `hwnd`, which the session's repaint callback
+// reads.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,11 +67,14 @@ struct MainWindow {
     // The settings file; empty while its path is unknown, and then the
     // settings are neither read nor written.
     std::string settings_path;
+    // The DPI of the window's monitor, from its creation and each
+    // WM_DPICHANGED on; the preset's sizes are scaled by dpi / 96.
+    UINT dpi = 96;
     // Screen position used whenever the window is resized.
     int32_t window_x = 50;
     int32_t window_y = 50;
-    // Set by the setup dialog once the link is open and its reader runs;
-    // key codes are sent only then.
+    // Set by link_main_window once the link is open and its reader runs,
+    // cleared by unlink_main_window; key codes are sent only then.
     bool link_open = false;
     KeyTranslator keys;
     // The picture of the last paint, reused so that a paint allocates nothing.
@@ -85,9 +98,24 @@ HWND create_main_window(MainWindow& window);
 LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Applies window.settings.size_preset: for 1..4 the window goes on top of
-// all others at (window_x, window_y) with the preset's size; otherwise
-// nothing.
+// all others at (window_x, window_y) with the preset's size at window.dpi;
+// otherwise nothing.
 void resize_main_window(MainWindow& window);
+
+// Opens the link on settings.com_port and starts its reader, as "Open I/F"
+// does, closing first whatever was open; sets link_open on success. Returns
+// null on success, else the link-state text of the failure.
+const char* link_main_window(MainWindow& window);
+// Closes the link (its reader ends, a relink stops) and clears link_open.
+void unlink_main_window(MainWindow& window);
+// The link-state text of the setup dialog: "Qor I/F Closed" while not open,
+// "Qor Link Lost" while the port is gone and being reopened, else "Qor
+// Linked".
+const char* link_state_text(const MainWindow& window);
+
+// The port number of the program's command line ("5", spaces around it
+// allowed): 1..255, else nothing (the argument is ignored).
+std::optional<uint8_t> command_line_port(const char* command_line);
 
 // The repaint request of this program: invalidates the window and has it
 // painted before returning. From another thread it waits until the window's

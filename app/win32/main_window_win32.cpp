@@ -7,8 +7,10 @@
 // which waits until this thread has painted; so when this thread waits for
 // the reader (link closing, window destruction) it serves sent messages
 // meanwhile.
+#include <algorithm>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "app/win32/main_window.h"
 #include "app/win32/paint_win32.h"
@@ -35,6 +37,7 @@ LRESULT on_create(MainWindow& window, HWND hwnd) {
     window.window_y = 50;
     window.hwnd = hwnd;
     window.link_open = false;
+    window.dpi = window_dpi(hwnd);
     if (!window.session.start()) return -1;  // CreateWindowExA fails
     resize_main_window(window);
     SetTimer(hwnd, ID_MAIN_TIMER, main_timer_period_ms, nullptr);
@@ -45,8 +48,7 @@ LRESULT on_create(MainWindow& window, HWND hwnd) {
 // the link is closed first, which returns after the reader has ended
 // (serving its pending repaint meanwhile).
 LRESULT on_destroy(MainWindow& window, HWND hwnd) {
-    window.link.com_close();
-    window.link_open = false;
+    unlink_main_window(window);
     window.session.stop();
     KillTimer(hwnd, ID_MAIN_TIMER);
     window.hwnd = nullptr;
@@ -93,6 +95,19 @@ LRESULT on_command(MainWindow& window, HWND hwnd, WPARAM wparam, LPARAM lparam) 
         default:
             return DefWindowProcA(hwnd, WM_COMMAND, wparam, lparam);
     }
+}
+
+// The window moved to a monitor of another DPI (or the DPI changed): the
+// system's suggested rectangle keeps the window's physical size there.
+LRESULT on_dpi_changed(MainWindow& window, HWND hwnd, WPARAM wparam, LPARAM lparam) {
+    window.dpi = HIWORD(wparam);
+    const RECT& suggested = *reinterpret_cast<const RECT*>(lparam);
+    window.window_x = suggested.left;
+    window.window_y = suggested.top;
+    SetWindowPos(hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(hwnd, nullptr, FALSE);
+    return 0;
 }
 
 LRESULT on_right_button(MainWindow& window) {
@@ -149,8 +164,10 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         case WM_DESTROY:
             return on_destroy(window, hwnd);
         case WM_PAINT:
-            paint_main_window(hwnd, window.session, window.settings, window.pixels);
+            paint_main_window(hwnd, window.session, window.settings, window.pixels, window.dpi);
             return 1;
+        case WM_DPICHANGED:
+            return on_dpi_changed(window, hwnd, wparam, lparam);
         case WM_KEYDOWN:
             return on_key_down(window, wparam);
         case WM_KEYUP:
@@ -176,8 +193,48 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
 void resize_main_window(MainWindow& window) {
     const SizePreset* preset = size_preset_info(window.settings.size_preset);
     if (preset == nullptr) return;
-    SetWindowPos(window.hwnd.load(), HWND_TOPMOST, window.window_x, window.window_y,
-                 preset->window_cx, preset->window_cy, SWP_SHOWWINDOW);
+    const SizePreset size = scale_size_preset(*preset, window.dpi);
+    SetWindowPos(window.hwnd.load(), HWND_TOPMOST, window.window_x, window.window_y, size.window_cx,
+                 size.window_cy, SWP_SHOWWINDOW);
+}
+
+const char* link_main_window(MainWindow& window) {
+    unlink_main_window(window);
+    const ComResult result = window.link.com_open(window.settings.com_port);
+    if (result != ComResult::ok) return open_failure_text(result);
+    if (!window.link.com_start_reader()) {
+        // A link without its reader would show nothing the device sends.
+        window.link.com_close();
+        return "Unknown Fail";
+    }
+    window.link_open = true;
+    return nullptr;
+}
+
+void unlink_main_window(MainWindow& window) {
+    window.link.com_close();
+    window.link_open = false;
+}
+
+const char* link_state_text(const MainWindow& window) {
+    if (!window.link_open) return "Qor I/F Closed";
+    return window.link.link_state() == ComLinkState::lost ? "Qor Link Lost" : "Qor Linked";
+}
+
+std::optional<uint8_t> command_line_port(const char* command_line) {
+    if (command_line == nullptr) return std::nullopt;
+    const std::string_view spaces = " \t";
+    std::string_view text(command_line);
+    text.remove_prefix(std::min(text.size(), text.find_first_not_of(spaces)));
+    text.remove_suffix(text.size() - std::min(text.size(), text.find_last_not_of(spaces) + 1));
+    if (text.empty() || text.size() > 3) return std::nullopt;
+    unsigned value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (value < 1 || value > 255) return std::nullopt;
+    return static_cast<uint8_t>(value);
 }
 
 void redraw_main_window(HWND hwnd) {

@@ -26,6 +26,8 @@
 #define IDC_PORT_LABEL 4010
 #define IDC_DONE 4011
 #define IDC_LINK_STATE 4012
+// The setup dialog's timer that follows the link's state.
+#define ID_LINK_STATE_TIMER 1235
 
 // Port-selection dialog controls (1 and 2 are the standard OK and Cancel).
 #define IDC_PORT_COMBO 4001

@@ -22,6 +22,8 @@ struct SetupDialogState {
     uint8_t snapshot_com_port = 0;
     int32_t snapshot_color_scheme = 0;
     uint8_t snapshot_size_preset = 0;
+    // The link state that the link-state text shows.
+    ComLinkState shown_link_state = ComLinkState::closed;
 };
 
 // The port-selection dialog's state while it is open.

@@ -5,6 +5,9 @@
 // "Cancel"; "Done" takes the scheme and size from the controls, saves the
 // settings and has the main window resize and repaint. "Open I/F" / "Close
 // I/F" open or close the window's serial link, which outlives the dialog.
+// While the link is open, a 250 ms timer shows the link's state as it
+// changes: lost when the port vanished, linked again when the link has
+// reopened it by itself.
 // The port dialog lists the present COM ports 1..80; "OK" takes the
 // selected entry, and with none selected the port stays as it was.
 #include <cstdint>
@@ -34,10 +37,13 @@ State& keep_dialog_state(HWND hwnd, LPARAM lparam) {
     return *reinterpret_cast<State*>(lparam);
 }
 
-void show_link_state(HWND hwnd, const MainWindow& window) {
-    const bool open = window.link_open;
-    SetDlgItemTextA(hwnd, IDC_LINK_STATE, open ? "Qor Linked" : "Qor I/F Closed");
-    SetDlgItemTextA(hwnd, IDC_OPEN_CLOSE, open ? "Close I/F" : "Open I/F");
+constexpr UINT link_state_period_ms = 250;
+
+void show_link_state(HWND hwnd, SetupDialogState& state) {
+    const MainWindow& window = state.window;
+    state.shown_link_state = window.link.link_state();
+    SetDlgItemTextA(hwnd, IDC_LINK_STATE, link_state_text(window));
+    SetDlgItemTextA(hwnd, IDC_OPEN_CLOSE, window.link_open ? "Close I/F" : "Open I/F");
 }
 
 void show_com_port(HWND hwnd, const AppSettings& settings) {
@@ -64,7 +70,8 @@ INT_PTR on_setup_init(HWND hwnd, SetupDialogState& state) {
     state.snapshot_com_port = settings.com_port;
     state.snapshot_color_scheme = settings.color_scheme;
     state.snapshot_size_preset = settings.size_preset;
-    show_link_state(hwnd, window);
+    show_link_state(hwnd, state);
+    SetTimer(hwnd, ID_LINK_STATE_TIMER, link_state_period_ms, nullptr);
     show_com_port(hwnd, settings);
     for (const char* name : size_preset_names) {
         SendDlgItemMessageA(hwnd, IDC_SIZE_COMBO, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
@@ -83,28 +90,26 @@ void on_set_port(HWND hwnd, MainWindow& window) {
     show_com_port(hwnd, window.settings);
 }
 
-void on_open_close(HWND hwnd, MainWindow& window) {
+void on_open_close(HWND hwnd, SetupDialogState& state) {
+    MainWindow& window = state.window;
     if (window.link_open) {
-        window.link.com_close();
-        SetDlgItemTextA(hwnd, IDC_OPEN_CLOSE, "Open I/F");
-        SetDlgItemTextA(hwnd, IDC_LINK_STATE, "Qor I/F Closed");
-        window.link_open = false;
+        unlink_main_window(window);
+        show_link_state(hwnd, state);
         return;
     }
-    const ComResult result = window.link.com_open(window.settings.com_port);
-    if (result != ComResult::ok) {
-        SetDlgItemTextA(hwnd, IDC_LINK_STATE, open_failure_text(result));
+    if (const char* failure = link_main_window(window)) {
+        SetDlgItemTextA(hwnd, IDC_LINK_STATE, failure);
         return;
     }
-    window.link_open = true;
-    if (!window.link.com_start_reader()) {
-        // A link without its reader would show nothing the device sends.
-        window.link.com_close();
-        window.link_open = false;
-        SetDlgItemTextA(hwnd, IDC_LINK_STATE, "Unknown Fail");
-        return;
+    show_link_state(hwnd, state);
+}
+
+// Shows a change of the open link's state; a closed link's text (which may
+// tell why an opening failed) stays until the user acts.
+void on_link_state_timer(HWND hwnd, SetupDialogState& state) {
+    if (state.window.link_open && state.window.link.link_state() != state.shown_link_state) {
+        show_link_state(hwnd, state);
     }
-    show_link_state(hwnd, window);
 }
 
 void on_setup_cancel(HWND hwnd, const SetupDialogState& state) {
@@ -143,7 +148,7 @@ INT_PTR on_setup_command(HWND hwnd, SetupDialogState& state, WPARAM wparam) {
             on_set_port(hwnd, state.window);
             return 1;
         case IDC_OPEN_CLOSE:
-            on_open_close(hwnd, state.window);
+            on_open_close(hwnd, state);
             return 1;
         case IDC_SETUP_CANCEL:
             on_setup_cancel(hwnd, state);
@@ -231,7 +236,12 @@ INT_PTR CALLBACK setup_dialog_proc(HWND hwnd, UINT message, WPARAM wparam, LPARA
         return 1;
     }
     SetupDialogState* state = dialog_state<SetupDialogState>(hwnd);
-    if (message == WM_COMMAND && state != nullptr) return on_setup_command(hwnd, *state, wparam);
+    if (state == nullptr) return 0;
+    if (message == WM_COMMAND) return on_setup_command(hwnd, *state, wparam);
+    if (message == WM_TIMER && wparam == ID_LINK_STATE_TIMER) {
+        on_link_state_timer(hwnd, *state);
+        return 1;
+    }
     return 0;
 }
 

@@ -1,10 +1,11 @@
 // The main window under Wine: its creation sequence (class, title, style,
 // placement on top, timer, idle screen, its state reachable from the
-// window), the resize command, the timer and key messages, key codes that
-// reach the device only while the link is open, and destruction while the
-// link's reader is inside a repaint request that waits for the main thread;
-// and the resources the program carries (menu, icon, version record,
-// manifest). The tests with a device run through with_com_ports.sh.
+// window), the resize command at the screen's density and a change of
+// density, the timer and key messages, key codes that reach the device only
+// while the link is open, and destruction while the link's reader is inside
+// a repaint request that waits for the main thread; the port number of the
+// command line; and the resources the program carries (menu, icon, version
+// record, manifest). The tests with a device run through with_com_ports.sh.
 #include "app/win32/main_window.h"
 
 #include <gtest/gtest.h>
@@ -128,6 +129,48 @@ TEST_F(MainWindowTest, ResizeCommandAppliesThePresetAtTheRememberedPosition) {
     r = window_rect(hwnd);
     EXPECT_EQ(r.x, 120);
     EXPECT_EQ(r.width, 260);
+}
+
+TEST_F(MainWindowTest, PresetSizesFollowTheDensityOfTheWindowsScreen) {
+    create();
+    EXPECT_EQ(window.dpi, 96u);  // the test prefix's screen
+    window.window_x = 40;
+    window.window_y = 30;
+    window.settings.size_preset = 4;
+    window.dpi = 192;
+    SendMessageA(hwnd, WM_COMMAND, IDC_RESIZE, 0);
+    WindowRect r = window_rect(hwnd);
+    EXPECT_EQ(r.width, 1000);
+    EXPECT_EQ(r.height, 370);
+
+    // Moved to a screen of 150%: the suggested rectangle is taken, and the
+    // next resize keeps the new density and position.
+    RECT suggested{300, 200, 300 + 750, 200 + 278};
+    SendMessageA(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(window.dpi, 144u);
+    r = window_rect(hwnd);
+    EXPECT_EQ(r.x, 300);
+    EXPECT_EQ(r.y, 200);
+    EXPECT_EQ(r.width, 750);
+    EXPECT_EQ(r.height, 278);
+    window.settings.size_preset = 1;
+    SendMessageA(hwnd, WM_COMMAND, IDC_RESIZE, 0);
+    r = window_rect(hwnd);
+    EXPECT_EQ(r.x, 300);
+    EXPECT_EQ(r.width, 390);
+    EXPECT_EQ(r.height, 173);
+    EXPECT_NE(GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+}
+
+TEST(CommandLinePort, OnlyAPortNumberFromOneTo255) {
+    EXPECT_EQ(command_line_port("5"), 5);
+    EXPECT_EQ(command_line_port(" 12 "), 12);
+    EXPECT_EQ(command_line_port("\t255"), 255);
+    EXPECT_EQ(command_line_port("007"), 7);
+    for (const char* bad : {"", " ", "0", "256", "1000", "-1", "+5", "COM5", "5x", "5 6", "x"}) {
+        EXPECT_EQ(command_line_port(bad), std::nullopt) << '"' << bad << '"';
+    }
+    EXPECT_EQ(command_line_port(nullptr), std::nullopt);
 }
 
 TEST_F(MainWindowTest, TimerExpiresFlashTextAndAdvancesTheBlinkClock) {

@@ -49,7 +49,7 @@ LRESULT CALLBACK bench_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARA
         return DefWindowProcA(hwnd, message, wparam, lparam);
     ++bench->paints;
     if (!bench->per_dot) {
-        paint_main_window(hwnd, bench->session, bench->settings, bench->pixels);
+        paint_main_window(hwnd, bench->session, bench->settings, bench->pixels, unscaled_dpi);
         return 0;
     }
     PaintSession paint(hwnd);

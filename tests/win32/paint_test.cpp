@@ -2,7 +2,9 @@
 // against the per-dot painter (FillRect squares, then StretchBlt): both
 // paint into a bitmap compatible with the screen, at each size preset's
 // image size, in both colour schemes, for the idle screen, a switched-off
-// display and a screen with a cursor, and must leave identical pixels.
+// display and a screen with a cursor, and must leave identical pixels. On a
+// screen of twice the density the painter draws the same dots twice as
+// large and stays within the scaled image.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -14,6 +16,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/settings.h"
@@ -181,6 +184,55 @@ TEST_F(PainterTest, SwitchedOffCellsPaintLitButNotTheMarginOrGaps) {
     EXPECT_EQ(at(10, 140), on);   // the last text row's cursor row
     EXPECT_EQ(at(10, 150), off);  // the blank dot rows below the text
     EXPECT_EQ(at(10, 178), off);  // the strip that no dot covers
+}
+
+TEST_F(PainterTest, TwiceTheDensityPaintsEveryDotTwiceAsLarge) {
+    settings.color_scheme = 1;
+    settings.size_preset = 4;
+    show(Screen::cursor);
+    const SizePreset* size = size_preset_info(4);
+    const SizePreset doubled = scale_size_preset(*size, 2 * unscaled_dpi);
+    EXPECT_EQ(doubled.window_cx, 1000);
+    EXPECT_EQ(doubled.window_cy, 370);
+    ASSERT_EQ(doubled.image_cx, 996);
+    ASSERT_EQ(doubled.image_cy, 360);
+    const std::vector<uint32_t> normal =
+        paint_into_bitmap(window_painter(), size->image_cx, size->image_cy);
+    // Painted into a larger bitmap: nothing beyond the scaled image.
+    const int32_t width = doubled.image_cx + 4, height = doubled.image_cy + 4;
+    const std::vector<uint32_t> dense = paint_into_bitmap(
+        [this](HDC dc) { paint_display(dc, session, settings, pixels, 2 * unscaled_dpi); }, width,
+        height);
+    const auto pixel = [](const std::vector<uint32_t>& picture, int32_t w, int32_t x, int32_t y) {
+        return picture[static_cast<size_t>(y) * w + x];
+    };
+    // The centre of dot (x, y), a 4 x 4 square at (4 (x + 1), 4 y) of the
+    // image, and its corners one pixel in, at both densities.
+    size_t compared = 0, lit = 0;
+    for (int32_t y = 0; y < 44; ++y) {
+        for (int32_t x = 0; x < 120; ++x) {
+            const int32_t ix = 4 * (x + 1), iy = 4 * y;
+            const uint32_t expected =
+                pixel(normal, size->image_cx, (ix + 2) * size->image_cx / image_width, iy + 2);
+            for (const auto& [dx, dy] : {std::pair{2, 2}, std::pair{1, 1}, std::pair{3, 3}}) {
+                const int32_t px = (ix + dx) * doubled.image_cx / image_width;
+                const int32_t py = (iy + dy) * doubled.image_cy / image_height;
+                ASSERT_EQ(pixel(dense, width, px, py), expected) << "dot " << x << ", " << y;
+            }
+            ++compared;
+            lit += expected == colorref_to_pixel(0x000000);
+        }
+    }
+    EXPECT_EQ(compared, 120u * 44u);
+    EXPECT_GT(lit, 0u);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = doubled.image_cx; x < width; ++x) {
+            ASSERT_EQ(pixel(dense, width, x, y), colorref_to_pixel(untouched)) << x << ", " << y;
+        }
+    }
+    for (int32_t x = 0; x < width; ++x) {
+        ASSERT_EQ(pixel(dense, width, x, doubled.image_cy), colorref_to_pixel(untouched)) << x;
+    }
 }
 
 TEST_F(PainterTest, PresetOutsideOneToFourPaintsNothing) {
