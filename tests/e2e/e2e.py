@@ -9,7 +9,10 @@ port, clicks through the setup dialogs (xdotool for the mouse and keys, the
 ui_driver program for reading and pressing the dialogs' controls), sends
 device streams with `zezodavoru-cli device` and compares the window's client
 area, dot for dot, with the picture `zezodavoru-cli replay --png` draws for
-the same stream.
+the same stream. It pulls the line away and brings it back under the same
+name (the program must relink by itself), starts the program with a port
+number on its command line, sends bursts as fast as the line takes them, and
+sets the prefix's screen to 192 DPI for one start.
 
 Each check prints "ok - ..." or "not ok - ..."; the last line is
 "N passed, M failed". Every wait has a time-out; every process started here
@@ -345,7 +348,8 @@ def focus_main():
 # ---------------------------------------------------------------- pictures
 
 def screenshot():
-    """The client area of the main window as an RGB image, or None."""
+    """The client area of the main window, as far as it lies on the screen,
+    as an RGB image, or None."""
     r = drv.rect(MAIN)
     if r is None:
         return None
@@ -354,7 +358,9 @@ def screenshot():
     subprocess.run(["import", "-window", "root", path], timeout=20, check=False)
     try:
         with Image.open(path) as im:
-            return im.convert("RGB").crop((x, y, x + w, y + h))
+            # Only what lies on the screen: a window larger than the
+            # display runs off its right or bottom edge.
+            return im.convert("RGB").crop((x, y, min(x + w, im.width), min(y + h, im.height)))
     except OSError:
         return None
 
@@ -380,10 +386,11 @@ def dot_sample(x, y, width, height):
     return ((4 * (x + 1) + 2) * width // IMAGE_W, (4 * y + 2) * height // IMAGE_H)
 
 
-def compare_dots(screen, picture, size=4):
-    """Compares every dot whose centre lies inside the client area. Returns
-    (number of dots compared, mismatches, dots on, first mismatch)."""
-    image_w, image_h = PRESETS[size][1]
+def compare_dots(screen, picture, size=4, image=None):
+    """Compares every dot whose centre lies inside the client area, which
+    shows the preset's image (or one of the given size). Returns (number of
+    dots compared, mismatches, dots on, first mismatch)."""
+    image_w, image_h = image or PRESETS[size][1]
     compared = mismatches = on = 0
     first = None
     for y in range(DOTS_H):
@@ -402,9 +409,10 @@ def compare_dots(screen, picture, size=4):
     return compared, mismatches, on, first
 
 
-def screen_agrees(stream_file, scheme, timeout=15):
+def screen_agrees(stream_file, scheme, timeout=15, image=None):
     """Waits until the client area agrees dot for dot with the replayed
-    stream at size 4; returns (agrees, detail, last screenshot)."""
+    stream at size 4 (or in an image of the given size); returns (agrees,
+    detail, last screenshot)."""
     picture = replay(stream_file, scheme)
     if picture is None:
         return False, "replay failed", None
@@ -414,7 +422,7 @@ def screen_agrees(stream_file, scheme, timeout=15):
         last[1] = screenshot()
         if last[1] is None:
             return False
-        last[0] = compare_dots(last[1], picture)
+        last[0] = compare_dots(last[1], picture, image=image)
         return last[0][0] > 0 and last[0][1] == 0
     ok = wait_until(agrees, timeout, 0.3)
     compared, mismatches, on, first = last[0] or (0, 0, 0, None)
@@ -576,7 +584,8 @@ def first_run_and_link():
         ok, detail, shot = screen_agrees(demo, 0)
         check(ok, "the screen agrees dot for dot with replay (scheme 0, size 4)", detail)
 
-    # The device's end vanishes while linked.
+    # The adapter is pulled: the device's end of the line vanishes while
+    # linked.
     line.close()
     time.sleep(0.5)
     check(drv.ask("ping", MAIN, 2000) == "ok",
@@ -587,33 +596,57 @@ def first_run_and_link():
         pids = [prog.p.pid] + prefix_processes("wineserver")[:1]
         before = [cpu_seconds(p) for p in pids]
         start = time.monotonic()
-        time.sleep(2)
+        time.sleep(3)
         used = [(cpu_seconds(p) - b) / (time.monotonic() - start) for p, b in zip(pids, before)]
-        check(sum(used) < 0.5,
-              "with the device gone the program and wineserver use well under half a core",
-              f"program {used[0]:.2f}, wineserver {used[1] if len(used) > 1 else 0:.2f} cores")
+        check(used[0] < 0.05 and sum(used) < 0.2,
+              "with the device gone the program uses under 5% of a core while it retries",
+              f"program {used[0]:.3f}, wineserver {used[1] if len(used) > 1 else 0:.3f} cores")
         log(f"CPU with the device gone: {used}")
     if not check(open_setup(), "with the device gone the setup dialog opens"):
         return
+    seen = dialog_text(ID_LINK_TEXT, "Qor Link Lost")
+    check(seen == "Qor Link Lost" and drv.ask("text", SETUP, ID_OPEN_CLOSE) == "Close I/F",
+          'with the device gone the dialog says "Qor Link Lost", button "Close I/F"', str(seen))
+
+    # Plugged back: the same pair under the same names.
+    line = Line("line1")
+    back = time.monotonic()
+    seen = dialog_text(ID_LINK_TEXT, "Qor Linked", timeout=5)
+    took = time.monotonic() - back
+    check(seen == "Qor Linked" and took < 2.0,
+          "plugged back, the link comes back by itself within 2 s", f"{seen!r} after {took:.2f} s")
+    log(f"relinked after {took:.2f} s")
+    check(drv.ask("ping", MAIN, 2000) == "ok", "the window answers messages after relinking")
+    press(SETUP, ID_CANCEL, gone=SETUP)
+    device_send(line, relink)
+    ok, detail, shot = screen_agrees(relink, 0)
+    check(ok, "after relinking by itself the device's bytes reach the screen", detail)
+    focus_main()
+    listener = Listener(line, 10)
+    time.sleep(0.5)
+    xdo("key", "z")
+    got = listener.codes(1, 5)
+    check(got == ["5a"], "after relinking by itself key codes reach the device", " ".join(got))
+
+    # "Close I/F" on a lost link stops its retries: the line coming back
+    # later is not linked until "Open I/F".
+    if not check(open_setup(), "the setup dialog opens after relinking"):
+        return
+    line.close()
+    seen = dialog_text(ID_LINK_TEXT, "Qor Link Lost")
+    check(seen == "Qor Link Lost", "pulled again, the dialog says so while it is open", str(seen))
     press(SETUP, ID_OPEN_CLOSE)
     seen = dialog_text(ID_LINK_TEXT, "Qor I/F Closed")
     check(seen == "Qor I/F Closed" and drv.ask("text", SETUP, ID_OPEN_CLOSE) == "Open I/F",
-          '"Close I/F" closes the dead link', str(seen))
-    line = Line("line2")
+          '"Close I/F" closes the lost link', str(seen))
+    line = Line("line1")
+    time.sleep(1.5)
+    seen = drv.ask("text", SETUP, ID_LINK_TEXT)
+    check(seen == "Qor I/F Closed", "a closed link does not come back with the line", str(seen))
     press(SETUP, ID_OPEN_CLOSE)
     seen = dialog_text(ID_LINK_TEXT, "Qor Linked")
-    relinked = check(seen == "Qor Linked", '"Open I/F" on a new line links again', str(seen))
+    check(seen == "Qor Linked", '"Open I/F" links again', str(seen))
     press(SETUP, ID_CANCEL, gone=SETUP)
-    if relinked:
-        device_send(line, relink)
-        ok, detail, shot = screen_agrees(relink, 0)
-        check(ok, "after relinking the device's bytes reach the screen", detail)
-        focus_main()
-        listener = Listener(line, 10)
-        time.sleep(0.5)
-        xdo("key", "z")
-        got = listener.codes(1, 5)
-        check(got == ["5a"], "after relinking key codes reach the device", " ".join(got))
 
     # Closing the window while bytes stream in: four commands of 23 bytes,
     # then a 100 ms pause, for half a minute (about half the line's own
@@ -671,10 +704,10 @@ def short_settings_file():
           hexbytes(prog.cfg_bytes()))
 
 
-def start_silently(prog, what):
+def start_silently(prog, what, args=()):
     """Starts the program and checks that its window comes up with no
     message box before it; a message box is answered so the run goes on."""
-    prog.p = spawn(["wine", prog.exe], cwd=prog.folder)
+    prog.p = spawn(["wine", prog.exe, *args], cwd=prog.folder)
     seen = wait_until(lambda: (drv.ask("find", "Error") != "none" and "box")
                       or (drv.ask("find", MAIN) != "none" and "window"), 20, 0.2)
     if seen == "box":
@@ -765,6 +798,88 @@ def sizes_and_scheme_2():
         check(prog.close() == 0, f"size {size}: the program closes")
 
 
+def command_line_and_burst():
+    """A port number on the command line links at start, as "Open I/F"
+    would; a burst of one-byte commands that each repaint, sent as fast as
+    the line takes them, ends with the screen that replay draws for it; an
+    argument that is no port, or a port that is not there, leaves the link
+    closed without a word."""
+    line = Line("line3")
+    prog = Program("cmdline", cfg(0, 1, 4))
+    prog.p = spawn(["wine", prog.exe, str(COM)], cwd=prog.folder)
+    if not check(drv.ask("wait", MAIN, 20000, timeout=30) == "ok",
+                 f"the program starts with the argument {COM}"):
+        return
+    if check(open_setup(), "the setup dialog opens"):
+        texts = [dialog_text(ID_LINK_TEXT, "Qor Linked"), drv.ask("text", SETUP, ID_OPEN_CLOSE),
+                 drv.ask("text", SETUP, ID_PORT_TEXT)]
+        check(texts == ["Qor Linked", "Close I/F", f"Com Port: {COM}"],
+              f"the argument {COM} linked COM{COM} at start", str(texts))
+        press(SETUP, ID_CANCEL, gone=SETUP)
+    # Rows of text, each followed by 200 scrolls and backspaces.
+    burst = os.path.join(WORK, "burst.hex")
+    singles = [0x91, 0x9D, 0x90, 0x92, 0x9C, 0x90, 0x90, 0x9D]
+    with open(burst, "w") as f:
+        f.write("87\n")
+        for i in range(120):
+            text = f"burst row {i:3d}".ljust(20)
+            f.write("8C %02X " % (i % 4 + 1) + " ".join("%02X" % ord(c) for c in text) + "\n")
+            f.write(" ".join("%02X" % singles[(i + k) % len(singles)] for k in range(200)) + "\n")
+        f.write("8C 02 " + " ".join("%02X" % ord(c) for c in "the burst ends here ") + "\n")
+    codes = device_send(line, burst)
+    check(codes == [], "zezodavoru-cli device sends the burst", str(codes))
+    ok, detail, shot = screen_agrees(burst, 1)
+    check(ok, "after a burst of one-byte repaint commands the screen agrees dot for dot with replay",
+          detail)
+    check(prog.close() == 0, "the program closes")
+    check(prog.cfg_bytes() == cfg(0, 1, 4), "the command line's port is not saved by itself",
+          hexbytes(prog.cfg_bytes()))
+    line.close()
+
+    for arg in ("COM1x", "250"):
+        prog = Program(f"arg-{arg}", cfg(0, 1, 1))
+        if not start_silently(prog, f'the program starts silently with the argument "{arg}"',
+                              (arg,)):
+            continue
+        if check(open_setup(), "the setup dialog opens"):
+            seen = drv.ask("text", SETUP, ID_LINK_TEXT)
+            check(seen == "Qor I/F Closed", f'with the argument "{arg}" the link stays closed',
+                  str(seen))
+            press(SETUP, ID_CANCEL, gone=SETUP)
+        check(prog.close() == 0, "the program closes")
+
+
+def dense_screen():
+    """A screen of 192 DPI (LogPixels in the prefix, as a 200% setting
+    makes it): the size-4 window is twice 500 x 185 and shows the picture
+    twice as large, dot for dot; the prefix goes back to 96 DPI after."""
+    key = "HKCU\\Control Panel\\Desktop"
+    r = subprocess.run(["wine", "reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                        "192", "/f"], capture_output=True, timeout=60)
+    try:
+        if not check(r.returncode == 0, "the prefix's screen is set to 192 DPI", repr(r.stderr)):
+            return
+        prog = Program("dpi192", cfg(0, 1, 4))
+        if not check(prog.start(), "the program starts on the 192-DPI screen"):
+            return
+        last = [None]
+
+        def sized():
+            last[0] = drv.rect(MAIN, "rect")
+            return last[0] is not None and last[0][2:] == (1000, 370)
+        wait_until(sized, 10)
+        check(last[0] is not None and last[0][2:] == (1000, 370),
+              "at 192 DPI the size-4 window is 1000 x 370", str(last[0]))
+        empty = os.path.join(WORK, "empty.hex")
+        ok, detail, shot = screen_agrees(empty, 1, image=(996, 360))
+        check(ok, "at 192 DPI the idle screen is the 96-DPI picture scaled twice, dot for dot",
+              detail)
+        check(prog.close() == 0, "the program closes")
+    finally:
+        subprocess.run(["wine", "reg", "delete", key, "/v", "LogPixels", "/f"],
+                       capture_output=True, timeout=60)
+
+
 class TimeUp(BaseException):
     """The run's time limit ended it (run_e2e.sh sends SIGTERM)."""
 
@@ -783,7 +898,8 @@ def main():
         if check(drv.ask("find", MAIN, timeout=60) == "none", "the UI driver runs under Wine"):
             only = os.environ.get("ZEZ_E2E_ONLY", "").split()
             for part in (first_run_and_link, short_settings_file, unwritable_folder,
-                         settings_path_is_folder, sizes_and_scheme_2):
+                         settings_path_is_folder, sizes_and_scheme_2, command_line_and_burst,
+                         dense_screen):
                 if only and part.__name__ not in only:
                     continue
                 start = time.monotonic()
