@@ -311,12 +311,16 @@ def client_centre(title=MAIN):
 
 
 def open_setup():
-    """Right-clicks the main window, as the user opens the setup dialog."""
+    """Right-clicks the main window, as the user opens the setup dialog, and
+    waits until the dialog has all its controls."""
     centre = client_centre()
     if centre is None:
         return False
     xdo("mousemove", *centre, "click", "3")
-    return drv.ask("wait", SETUP, 10000) == "ok"
+    if drv.ask("wait", SETUP, 10000) != "ok":
+        return False
+    # The dialog's window comes before its controls: wait for the last one.
+    return bool(wait_until(lambda: drv.ask("text", SETUP, ID_LINK_TEXT) not in ("none", None), 5))
 
 
 def press(title, control, gone=None):
