@@ -154,17 +154,27 @@ def stop(p, timeout=5):
 
 
 def start_display():
-    """An Xvfb display of this run's own: the first free number from 140
-    (Xvfb itself refuses a number whose lock another server holds)."""
+    """An Xvfb display of this run's own: the first free number from 140.
+    Two runs may try one number at once; the display is ours only when its
+    lock file names our server."""
     for n in range(140, 200):
-        if os.path.exists(f"/tmp/.X{n}-lock"):
+        lock = f"/tmp/.X{n}-lock"
+        if os.path.exists(lock):
             continue
         x = spawn(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"])
         env = dict(os.environ, DISPLAY=f":{n}")
-        up = wait_until(lambda: x.poll() is not None or subprocess.run(
-            ["xdpyinfo"], env=env, capture_output=True).returncode == 0, 10, 0.1)
-        if up and x.poll() is None:
+
+        def ours():
+            try:
+                with open(lock) as f:
+                    owner = int(f.read().strip() or 0)
+            except (OSError, ValueError):
+                owner = 0
+            return owner == x.pid and subprocess.run(["xdpyinfo"], env=env,
+                                                     capture_output=True).returncode == 0
+        if wait_until(lambda: x.poll() is not None or ours(), 10, 0.1) and x.poll() is None and ours():
             os.environ["DISPLAY"] = f":{n}"
+            log(f"display :{n}")
             return x
         stop(x)
     sys.exit("no X display could be started")
@@ -582,7 +592,8 @@ class Program:
 
 
 class WindowsProgram(Program):
-    name = "windows program (zezodavoru.exe under Wine)"
+    name = "Windows program (zezodavoru.exe under Wine)"
+    answer_check = "answers a message"
 
     def start(self):
         self.scheme = rng.choice([0, 1])
@@ -693,6 +704,7 @@ class WindowsProgram(Program):
 
 class LinuxProgram(Program):
     name = "Linux program (Qt)"
+    answer_check = "title shows the link"
 
     def start(self):
         self.scheme = rng.choice([0, 1, 2])
@@ -903,7 +915,7 @@ class Soak:
         self.keys_sent += 1
         reached = wait_until(lambda: 0x5A in relay.keys_since(mark), 5)
         results["responsive"] = (answers and window and shot is not None and bool(reached))
-        results["responsive_detail"] = (f"answers {'yes' if answers else 'no'}, window found "
+        results["responsive_detail"] = (f"{program.answer_check} {'yes' if answers else 'no'}, window found "
                                         f"{'yes' if window else 'no'}, captured "
                                         f"{'yes' if shot is not None else 'no'}, key reached the "
                                         f"device {'yes' if reached else 'no'}")
