@@ -32,9 +32,9 @@ void DisplaySession::interpret_byte(uint8_t b) {
 
 void DisplaySession::interpret_bytes(std::span<const uint8_t> bytes) {
     bool repaint = false;
-    for (uint8_t b : bytes) {
+    {
         std::lock_guard lock(mutex_);
-        repaint = ::interpret_byte(state_, b) || repaint;
+        for (uint8_t b : bytes) repaint = ::interpret_byte(state_, b) || repaint;
     }
     if (repaint) request_repaint();
 }

@@ -45,8 +45,9 @@ public:
     // command asks for.
     void interpret_byte(uint8_t b);
     // A batch of bytes that arrived together: each is handled in order as by
-    // interpret_byte (the lock is taken per byte, so a paint can come in
-    // between), and one repaint is requested after the last if any of the
+    // interpret_byte, under one taking of the lock for the whole batch (a
+    // reader's batch is at most a few thousand bytes, tens of microseconds
+    // of work), and one repaint is requested after the last if any of the
     // batch's commands asked for one. The screen after the batch is the same;
     // only frames in between, which no monitor could show, are skipped.
     void interpret_bytes(std::span<const uint8_t> bytes);

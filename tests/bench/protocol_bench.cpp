@@ -50,4 +50,15 @@ void BM_InterpretDeviceTraffic(benchmark::State& state) {
 }
 BENCHMARK(BM_InterpretDeviceTraffic);
 
+// The same traffic as the serial readers hand it over: in batches (here one
+// batch per round), with one repaint request per batch.
+void BM_InterpretDeviceTrafficBatched(benchmark::State& state) {
+    DisplaySession session(no_paint);
+    session.start();
+    const std::vector<uint8_t> traffic = device_traffic();
+    for (auto _ : state) session.interpret_bytes(traffic);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * traffic.size()));
+}
+BENCHMARK(BM_InterpretDeviceTrafficBatched);
+
 }  // namespace
