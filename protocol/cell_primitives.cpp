@@ -12,7 +12,6 @@
 #include <array>
 #include <cstring>
 
-
 namespace {
 
 constexpr int32_t screen_columns = 20;

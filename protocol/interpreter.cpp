@@ -10,16 +10,16 @@
 // the paint it waits for takes the same lock.
 //
 // The interpreter's fields live in the session state's `host`, the
-// status-line state it writes in its `composition`. Arguments are passed on unchanged: the primitives define
-// what out-of-range rows, columns, levels and styles do. Only the
+// status-line state it writes in its `composition`. Arguments are passed on unchanged: the
+// primitives define what out-of-range rows, columns, levels and styles do. Only the
 // custom-character slot (above 7 becomes 0) and the override selector (1 or
 // not 1) are limited here.
 #include "protocol/interpreter.h"
 
+#include <tuple>
+
 #include "protocol/cell_primitives.h"
 #include "protocol/status_line.h"
-
-#include <tuple>
 
 namespace {
 
@@ -33,7 +33,9 @@ constexpr uint8_t centred_text_max =
 class Step {
 public:
     explicit Step(SessionState& state)
-        : lcd(*state.display), host(state.host), composition(state.composition),
+        : lcd(*state.display),
+          host(state.host),
+          composition(state.composition),
           blink(state.blink) {}
 
     // A byte while idle: dispatch on the command byte.

@@ -1,7 +1,7 @@
 // The cursor-blink clock: 7 ticks with the block hidden, 8 with it shown.
-#include <gtest/gtest.h>
-
 #include "protocol/blink_clock.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

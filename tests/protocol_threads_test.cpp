@@ -16,7 +16,6 @@
 
 namespace {
 
-
 // One round of device traffic: a row of text, the two numbers, the meter,
 // a flash text and the mode field. Six commands that request a repaint.
 std::vector<uint8_t> round_bytes(int round) {

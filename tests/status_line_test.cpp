@@ -114,7 +114,8 @@ TEST_F(StatusLine, OverrideReplacesNumberUntilSwitchedOff) {
 }
 
 TEST_F(StatusLine, ModeFieldForms) {
-    draw_mode_field(*display, composition, 0x81, 0, 1);  // bit 7 wins over bit 0; column 5 untouched
+    draw_mode_field(*display, composition, 0x81, 0,
+                    1);  // bit 7 wins over bit 0; column 5 untouched
     EXPECT_EQ(row_text(1).substr(11, 5),
               "\x02"
               "ESC\x02");

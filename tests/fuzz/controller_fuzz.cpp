@@ -26,7 +26,9 @@ namespace {
 struct Counters {
     int32_t ddram, cgram, gdram, shift;
     explicit Counters(const LcdController& c)
-        : ddram(c.ddram_cursor), cgram(c.cgram_cursor), gdram(c.gdram_cursor),
+        : ddram(c.ddram_cursor),
+          cgram(c.cgram_cursor),
+          gdram(c.gdram_cursor),
           shift(c.display_shift) {}
     void restore(LcdController& c) const {
         c.ddram_cursor = ddram;
@@ -52,7 +54,8 @@ void check_instruction(LcdController& c, uint8_t v, const Counters& was, uint8_t
     if (v & 0x40) {
         FUZZ_CHECK(c.cgram_cursor == (v & 0x3F) && lcd_get_address(c) == (v & 0x3F));
     } else if (v == 0x01) {
-        FUZZ_CHECK(std::all_of(c.ddram.begin(), c.ddram.end(), [](uint8_t b) { return b == 0x20; }));
+        FUZZ_CHECK(
+            std::all_of(c.ddram.begin(), c.ddram.end(), [](uint8_t b) { return b == 0x20; }));
         FUZZ_CHECK(c.ddram_cursor == 0 && c.display_shift == 0);
     }
     if (on_counting_path(c, was.ddram)) FUZZ_CHECK(on_counting_path(c, c.ddram_cursor));
@@ -83,7 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     LcdController& c = *controller;
 
     const bool graphic = columns == 115 && rows == 64;
-    const int32_t want_rows = graphic ? 4 : std::clamp(rows, 1, 4) == 3 ? 2 : std::clamp(rows, 1, 4);
+    const int32_t want_rows = graphic                       ? 4
+                              : std::clamp(rows, 1, 4) == 3 ? 2
+                                                            : std::clamp(rows, 1, 4);
     const int32_t want_columns = graphic ? 16 : std::clamp(columns, 8, 40);
     FUZZ_CHECK(lcd_is_graphic(c) == graphic);
     FUZZ_CHECK(c.columns == want_columns && c.rows == want_rows);
@@ -125,7 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
         }
         check_controller(c);
-        FUZZ_CHECK(c.columns == want_columns && c.rows == want_rows && lcd_is_graphic(c) == graphic);
+        FUZZ_CHECK(c.columns == want_columns && c.rows == want_rows &&
+                   lcd_is_graphic(c) == graphic);
     }
     check_render(c, 0);
     return 0;

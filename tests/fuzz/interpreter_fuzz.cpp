@@ -36,13 +36,26 @@ void check_session(SessionState& s) {
     FUZZ_CHECK(h.busy_step <= 6);
     switch (h.cmd_state) {
         case ST_LINE_TEXT:
-        case ST_BLANKED_TEXT: FUZZ_CHECK(h.byte_count < 20); break;
-        case ST_SCREEN_TEXT: FUZZ_CHECK(h.byte_count < 80); break;
-        case ST_CENTRED_TEXT: FUZZ_CHECK(h.byte_count < h.text_buf.size()); break;
-        case ST_FLASH_TEXT: FUZZ_CHECK(h.byte_count < 4); break;
-        case ST_GLYPH_ROWS: FUZZ_CHECK(h.byte_count < 7); break;
-        case ST_OVERRIDE_TEXT: FUZZ_CHECK(h.byte_count < 3); break;
-        default: break;
+        case ST_BLANKED_TEXT:
+            FUZZ_CHECK(h.byte_count < 20);
+            break;
+        case ST_SCREEN_TEXT:
+            FUZZ_CHECK(h.byte_count < 80);
+            break;
+        case ST_CENTRED_TEXT:
+            FUZZ_CHECK(h.byte_count < h.text_buf.size());
+            break;
+        case ST_FLASH_TEXT:
+            FUZZ_CHECK(h.byte_count < 4);
+            break;
+        case ST_GLYPH_ROWS:
+            FUZZ_CHECK(h.byte_count < 7);
+            break;
+        case ST_OVERRIDE_TEXT:
+            FUZZ_CHECK(h.byte_count < 3);
+            break;
+        default:
+            break;
     }
     FUZZ_CHECK(s.composition.flash_countdown >= 0 && s.composition.flash_countdown <= 10);
     FUZZ_CHECK(s.blink.counter >= 0 && s.blink.counter < 15 && s.blink.phase <= 1);
@@ -57,14 +70,18 @@ void check_session(SessionState& s) {
 // the address counter it found.
 bool completes_bracketed(const HostInterpreter& h, uint8_t b) {
     switch (h.cmd_state) {
-        case ST_IDLE: return b == 0x9E;
+        case ST_IDLE:
+            return b == 0x9E;
         case ST_METER:
         case ST_LEFT_NUMBER:
         case ST_RIGHT_NUMBER:
         case ST_MODE:
-        case ST_MODE_FORCED: return true;
-        case ST_FLASH_TEXT: return h.byte_count == 3;
-        default: return false;
+        case ST_MODE_FORCED:
+            return true;
+        case ST_FLASH_TEXT:
+            return h.byte_count == 3;
+        default:
+            return false;
     }
 }
 
