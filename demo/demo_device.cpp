@@ -132,8 +132,13 @@ std::vector<uint8_t> DemoDevice::start() {
     mode_countdown_ = mode_period;
     event_countdown_ = event_period;
 
+    // The display may still hold what an earlier session left half sent, or
+    // its overrides: back in step first, then a reset, and no overrides.
     out.no_op();
+    out.back_in_step();
     out.reset();
+    out.override_off(NumberField::left);
+    out.override_off(NumberField::right);
     out.backlight(backlight_level);
     out.contrast(contrast_level);
     out.cursor(CursorStyle::none);

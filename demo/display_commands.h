@@ -32,6 +32,10 @@ public:
     // 0x85 and 0x86: the display does nothing. The firmware sends the first
     // as its wake-up byte and the second as its keep-alive.
     void no_op() { command(0x85); }
+    // 81 zero bytes: they complete whatever command the display may still be
+    // counting (0x8B, the longest, takes 81 more) and are ignored between
+    // commands, so the next command byte is read as one.
+    void back_in_step() { out_.insert(out_.end(), 81, uint8_t{0}); }
     void keep_alive() { command(0x86); }
     // 0x87: clear, forget the mode flags, cancel a pending flash-text return.
     void reset() { command(0x87); }
