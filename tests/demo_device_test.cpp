@@ -73,6 +73,20 @@ TEST_F(DemoScreens, StartUpScreenThenMainScreenWithTheMenu) {
     EXPECT_EQ(row_text(4), padded("  Event log"));
 }
 
+// A power-up finds the display as an earlier session left it: in the middle
+// of an override command, with an override on. It still draws the status
+// line a first power-up draws.
+TEST_F(DemoScreens, PowerUpBringsTheDisplayBackInStep) {
+    power_up();
+    const std::string fresh = row_text(1);
+    session.interpret_bytes(std::vector<uint8_t>{0xA6, 0x01, 'C', 'A', 'L', 0xA6, 0x02, 'X'});
+    DemoDevice next{7};
+    for (uint8_t b : next.start()) session.interpret_byte(b);
+    for (uint8_t b : next.advance(2000)) session.interpret_byte(b);
+    EXPECT_EQ(host.cmd_state, ST_IDLE);
+    EXPECT_EQ(row_text(1), fresh);
+}
+
 TEST_F(DemoScreens, MenuPointerMovesAndScrollsUnderTheStatusLine) {
     power_up();
     const std::string status = row_text(1);
