@@ -448,19 +448,22 @@ def replay_picture(name, text, scheme, size, scaled_by_gdi=False):
     return picture
 
 
-def gdi_axis(source, target):
+def gdi_axis(source, target, keep_last):
     """For each target pixel along one axis, the source pixel that Wine's
     StretchDIBits (COLORONCOLOR) puts there: a Bresenham walk with a
-    midpoint error term that, when shrinking, keeps the last of the source
-    pixels that fall on one target pixel."""
+    midpoint error term. Where several source pixels fall on one target
+    pixel (shrinking), a row keeps the last of them, and of rows the first
+    is kept."""
     picks = [0] * target
     if source > target:
-        err, t = 3 * target - 2 * source, 0
+        err, t, merged = 3 * target - 2 * source, 0, 0
         for s in range(source):
-            if t < target:
+            if t < target and (keep_last or merged == 0):
                 picks[t] = s
+            merged += 1
             if err > 0:
                 t += 1
+                merged = 0
                 err += 2 * target - 2 * source
             else:
                 err += 2 * target
@@ -477,8 +480,8 @@ def gdi_axis(source, target):
 
 
 def gdi_scale(picture, width, height):
-    columns = gdi_axis(picture.width, width)
-    rows = gdi_axis(picture.height, height)
+    columns = gdi_axis(picture.width, width, keep_last=True)
+    rows = gdi_axis(picture.height, height, keep_last=False)
     src = picture.tobytes()
     out = bytearray()
     for y in rows:
