@@ -94,7 +94,7 @@ SETUP = TITLE + " Setup"
 # Image sizes of the size presets.
 PICTURE = {1: (256, 90), 2: (337, 120), 3: (378, 135), 4: (498, 180)}
 
-rng = random.Random(SEED)
+rng = random.Random(f"{KIND} {SEED}")  # the two programs get different choices
 started = []
 failures = []
 os.makedirs(WORK, exist_ok=True)
