@@ -39,8 +39,9 @@ own (Xvfb):
   painted, once after a forced repaint (the dialog's "Done", or the current size chosen again in
   the menu). Replaying only the last device session is also tried and
   reported: state that the device's reset keeps (overrides, custom
-  characters, the busy indicator) or a command cut by a pull can carry over
-  from earlier sessions, so it need not agree.
+  characters, the busy indicator's place in its cycle) or a command cut by a
+  pull can carry over from earlier sessions, so it need not agree
+  (tests/soak/carry_over.py shows each case with the replay tool alone).
 - Memory and time: the program's RSS (for Wine the process that hosts
   zezodavoru.exe) from /proc after the first minute and at the end (no more
   than 10 % growth), its CPU seconds.
