@@ -16,7 +16,7 @@ zez_library(zez_win
   app/win32/settings_file_win32.cpp
 )
 target_link_libraries(zez_win PUBLIC
-  zez_version zez_protocol zez_keyboard_win32 zez_image zez_serial zez_settings zez_platform
+  zez_version zez_panel zez_keyboard_win32 zez_image zez_link zez_settings zez_platform
   comctl32 gdi32 user32 kernel32)
 
 # The icon is drawn at build time into the build tree, where the resource
@@ -59,7 +59,7 @@ add_test(NAME win32_manifest_version
 # The program keeps no state at namespace scope or in function-local
 # statics: no object file of the product defines writable data.
 set(zez_product_targets
-  zez_display zez_protocol zez_keyboard zez_keyboard_win32 zez_image zez_serial zez_settings
+  zez_display zez_protocol zez_keyboard zez_keyboard_win32 zez_image zez_link zez_panel zez_settings
   zez_win zezodavoru)
 if(TARGET zez_demo)
   list(APPEND zez_product_targets zez_demo)

@@ -25,6 +25,7 @@ void DisplaySession::interpret_byte(uint8_t b) {
     bool repaint = false;
     {
         std::lock_guard lock(mutex_);
+        if (observer_) observer_(std::span<const uint8_t>(&b, 1), false);
         repaint = ::interpret_byte(state_, b);
     }
     if (repaint) request_repaint();
@@ -34,6 +35,7 @@ void DisplaySession::interpret_bytes(std::span<const uint8_t> bytes) {
     bool repaint = false;
     {
         std::lock_guard lock(mutex_);
+        if (observer_) observer_(bytes, false);
         for (uint8_t b : bytes) repaint = ::interpret_byte(state_, b) || repaint;
     }
     if (repaint) request_repaint();
@@ -43,6 +45,7 @@ void DisplaySession::on_timer() {
     bool expired = false;
     {
         std::lock_guard lock(mutex_);
+        if (observer_) observer_({}, true);
         CompositionState& composition = state_.composition;
         if (composition.flash_countdown > 0 && --composition.flash_countdown == 0 &&
             state_.display) {

@@ -27,10 +27,19 @@ public:
     // the byte (or ticked the timer), never while the session's lock is held.
     using RepaintCallback = std::function<void()>;
 
+    // Sees, under the session's lock, each batch of bytes as it is fed
+    // (`tick` false) and each timer tick (`tick` true, no bytes): the exact
+    // order in which the display took them, whichever threads fed it. It
+    // must not wait for anything that may wait for this session.
+    using InputObserver = std::function<void(std::span<const uint8_t> bytes, bool tick)>;
+
     DisplaySession() = default;
     explicit DisplaySession(RepaintCallback repaint) : repaint_(std::move(repaint)) {}
     DisplaySession(const DisplaySession&) = delete;
     DisplaySession& operator=(const DisplaySession&) = delete;
+
+    // Installs the observer; before anything feeds the session.
+    void set_input_observer(InputObserver observer) { observer_ = std::move(observer); }
 
     // The start-up sequence: creates the 20 x 4 controller (ROM select 1),
     // loads the start-up glyphs, switches the display on, draws the idle
@@ -84,5 +93,6 @@ private:
     std::mutex mutex_;
     SessionState state_;
     RepaintCallback repaint_;
+    InputObserver observer_;
     std::atomic<uint64_t> repaints_{0};
 };

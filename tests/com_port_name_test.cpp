@@ -1,7 +1,7 @@
 // The device names of COM ports: plain up to 9, device namespace from 10.
 #include <gtest/gtest.h>
 
-#include "serial/com_link.h"
+#include "link/com_link.h"
 
 namespace {
 

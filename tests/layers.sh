@@ -12,14 +12,15 @@ allowed() {
         protocol) echo "display protocol" ;;
         keyboard) echo "keyboard" ;;
         image) echo "display image" ;;
-        serial) echo "serial platform" ;;
+        link) echo "link platform" ;;
         platform) echo "platform" ;;
         demo) echo "demo protocol" ;;
+        panel) echo "panel protocol display keyboard link platform demo" ;;
     esac
 }
 
 failures=0
-for layer in display protocol keyboard image serial platform demo; do
+for layer in display protocol keyboard image link platform demo panel; do
     [ -d "$layer" ] || continue
     ok=" $(allowed "$layer") "
     while IFS=: read -r file line text; do

@@ -44,7 +44,6 @@
 #include <vector>
 
 #include "demo/demo_device.h"
-#include "serial/tty_link_posix.h"
 #include "tools/cli.h"
 #include "tools/line_run.h"
 
@@ -118,7 +117,7 @@ constexpr int32_t write_limit_ms = 100;
 
 class DemoRun {
 public:
-    DemoRun(TtyLink& link, uint32_t seed) : link_(link), device_(seed) {}
+    DemoRun(Transport& link, uint32_t seed) : link_(link), device_(seed) {}
 
     // Plays until the deadline, a hang-up or a signal; the exit status.
     int play(const SignalWatch& signals, std::optional<double> seconds) {
@@ -176,7 +175,7 @@ private:
         std::copy_n(queue_.begin(), count, chunk.begin());
         // A refused write is given up (write_limit_ms); a hang-up behind it
         // shows on the next read.
-        link_.tty_write(std::span<const uint8_t>(chunk).first(count), write_limit_ms);
+        write_within(link_, std::span<const uint8_t>(chunk).first(count), write_limit_ms);
         pacer_.sent(now, count);
         queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(count));
     }
@@ -185,14 +184,14 @@ private:
     bool take_keys() {
         std::array<uint8_t, 64> buffer{};
         for (;;) {
-            const TtyRead got = link_.read_available(buffer);
+            const TransportIo got = link_.read(buffer);
             for (size_t k = 0; k < got.count; ++k) enqueue(device_.key(buffer[k]));
             if (got.lost) return false;
             if (got.count < buffer.size()) return true;
         }
     }
 
-    TtyLink& link_;
+    Transport& link_;
     DemoDevice device_;
     LinePacer pacer_;
     std::deque<uint8_t> queue_;            // bytes the line has not taken yet
@@ -279,13 +278,13 @@ int write_stream(const DemoOptions& options) {
 
 int cli_demo(const DemoOptions& options) {
     if (options.stream_seconds) return write_stream(options);
-    TtyLink link;
-    if (!open_line(link, options.port, "demo: ")) return 1;
+    const std::unique_ptr<Transport> line = open_line(options.port, "demo: ");
+    if (!line) return 1;
     const SignalWatch signals;
     if (signals.fd() < 0) {
         return report_line_failure(std::string("demo: cannot watch for signals: ") +
                                    std::strerror(errno));
     }
-    DemoRun run(link, options.seed);
+    DemoRun run(*line, options.seed);
     return run.play(signals, options.seconds);
 }

@@ -3,7 +3,7 @@
 // device byte stream, and prints every byte that comes back -- the
 // program's key codes -- as two lowercase hex digits on a line of its own.
 //
-// The port is opened through the serial link (serial/tty_link_posix.h):
+// The port is opened as a transport of the link layer (link/transport.h):
 // exclusively, at the line's settings, non-blocking. One poll loop does
 // everything, so sending (with its 100 ms pauses at the stream's ticks) and
 // printing go on together. The run ends once the whole stream is sent and
@@ -11,7 +11,8 @@
 // --for gives the time to listen instead), or when --for has passed,
 // whichever comes first, or when the other end of the line hangs up (a
 // failure if the stream was not all sent). A line that takes no bytes for
-// two seconds is a failure too.
+// two seconds is a failure too: the loop never waits longer than that for
+// the line to take a byte.
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -25,7 +26,6 @@
 #include <string>
 #include <vector>
 
-#include "serial/tty_link_posix.h"
 #include "tools/byte_stream.h"
 #include "tools/cli.h"
 #include "tools/cli_common.h"
@@ -33,16 +33,16 @@
 
 namespace {
 
-// How long one write may wait for a line that does not take bytes, when no
-// --for ends the run sooner.
-constexpr int32_t write_limit_ms = 2000;
+// How long the stream may wait for a line that takes no bytes, when no --for
+// ends the run sooner.
+constexpr std::chrono::milliseconds write_limit{2000};
 
 // Prints the bytes waiting on the line, one per line. True when the other
 // end has gone (end of file or EIO on a pseudo-terminal, an adapter pulled):
 // nothing more can arrive or be sent.
-bool print_arrivals(TtyLink& link) {
+bool print_arrivals(Transport& link) {
     std::array<uint8_t, 256> buffer{};
-    const TtyRead got = link.read_available(buffer);
+    const TransportIo got = link.read(buffer);
     for (size_t k = 0; k < got.count; ++k) {
         std::printf("%02x\n", buffer[k]);
         std::fflush(stdout);
@@ -51,13 +51,14 @@ bool print_arrivals(TtyLink& link) {
 }
 
 // Runs the exchange on the open port; returns the exit status.
-int run_exchange(TtyLink& link, const std::vector<StreamStep>& steps, bool watch_stdin,
+int run_exchange(Transport& link, const std::vector<StreamStep>& steps, bool watch_stdin,
                  std::optional<double> seconds) {
     const LineClock::time_point start = LineClock::now();
     const std::optional<LineClock::time_point> deadline = deadline_after(start, seconds);
     size_t next = 0;                       // next step of the stream
     LineClock::time_point resume = start;  // end of the current tick's pause
     bool stdin_open = watch_stdin;
+    LineClock::time_point progress = start;  // the last time the line took bytes
     for (;;) {
         const LineClock::time_point now = LineClock::now();
         if (deadline && now >= *deadline) break;
@@ -71,11 +72,23 @@ int run_exchange(TtyLink& link, const std::vector<StreamStep>& steps, bool watch
         // Once the stream is out, the run lasts while standard input stays
         // open (when it is not the stream's source) or until --for.
         if (stream_done && (watch_stdin ? !stdin_open : !deadline)) break;
+        // Bytes wait for the line; the wait for it to take them starts now.
+        const bool writing = !stream_done && !pausing;
+        if (!writing) progress = now;
+        if (writing && now >= progress + write_limit) {
+            const bool gone = print_arrivals(link);
+            return report_line_failure(gone ? "the line went away before the stream was sent"
+                                            : "the line stopped taking the stream");
+        }
 
         pollfd fds[2] = {{link.fd(), POLLIN, 0}, {stdin_open ? STDIN_FILENO : -1, POLLIN, 0}};
-        if (!stream_done && !pausing) fds[0].events |= POLLOUT;
         int32_t timeout = -1;
-        if (!stream_done && (pausing || steps[next].tick)) timeout = milliseconds_until(resume);
+        if (writing) {
+            fds[0].events |= POLLOUT;
+            timeout = milliseconds_until(progress + write_limit);
+        } else if (!stream_done) {
+            timeout = milliseconds_until(resume);
+        }
         if (deadline) timeout = timeout_until(timeout, *deadline);
         if (::poll(fds, 2, timeout) < 0) {
             if (errno == EINTR) continue;
@@ -88,23 +101,21 @@ int run_exchange(TtyLink& link, const std::vector<StreamStep>& steps, bool watch
             if (stream_done) return 0;
             return report_line_failure("the line went away before the stream was sent");
         }
-        if (!stream_done && (fds[0].revents & POLLOUT)) {
-            // Bytes up to the next tick go out in one write.
+        if (writing && (fds[0].revents & POLLOUT)) {
+            // Bytes up to the next tick go out in one write, as far as the
+            // line takes them.
             std::vector<uint8_t> chunk;
-            size_t end = next;
-            for (; end < steps.size() && !steps[end].tick && chunk.size() < 256; ++end) {
-                chunk.push_back(steps[end].value);
+            for (size_t k = next; k < steps.size() && !steps[k].tick && chunk.size() < 256; ++k) {
+                chunk.push_back(steps[k].value);
             }
-            const int32_t limit =
-                deadline ? timeout_until(write_limit_ms, *deadline) : write_limit_ms;
-            if (link.tty_write(chunk, limit)) {
-                next = end;
-            } else if (!deadline || LineClock::now() < *deadline) {
-                // A hang-up shows on a read; anything else is a line that
-                // stopped taking bytes.
-                const bool gone = print_arrivals(link);
-                return report_line_failure(gone ? "the line went away before the stream was sent"
-                                                : "the line stopped taking the stream");
+            const TransportIo put = link.write(chunk);
+            if (put.count > 0) {
+                next += put.count;
+                progress = LineClock::now();
+            }
+            if (put.lost) {
+                print_arrivals(link);
+                return report_line_failure("the line went away before the stream was sent");
             }
         }
         if (fds[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
@@ -128,8 +139,8 @@ int cli_device(const DeviceOptions& options) {
                                 ": " + error);
     }
 
-    TtyLink link;
-    if (!open_line(link, options.port, "")) return 1;
+    const std::unique_ptr<Transport> line = open_line(options.port, "");
+    if (!line) return 1;
     const bool stream_from_stdin = options.file.empty() || options.file == "-";
-    return run_exchange(link, steps, !stream_from_stdin, options.seconds);
+    return run_exchange(*line, steps, !stream_from_stdin, options.seconds);
 }

@@ -1,7 +1,12 @@
 // The shared pieces of the port-playing subcommands (line_run.h).
 #include "tools/line_run.h"
 
+#include <poll.h>
+
+#include <cerrno>
 #include <cstdio>
+
+#include "link/tty_port_posix.h"
 
 int32_t milliseconds_until(LineClock::time_point when) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - LineClock::now()).count();
@@ -21,11 +26,26 @@ std::optional<LineClock::time_point> deadline_after(LineClock::time_point start,
            std::chrono::duration_cast<LineClock::duration>(std::chrono::duration<double>(*seconds));
 }
 
-bool open_line(TtyLink& link, const std::string& port, const std::string& prefix) {
-    const TtyResult result = link.tty_open(port);
-    if (result == TtyResult::ok) return true;
-    report_line_failure(prefix + "cannot open " + port + ": " + tty_result_text(result));
-    return false;
+std::unique_ptr<Transport> open_line(const std::string& port, const std::string& prefix) {
+    TransportOpen opened = open_tty_port(port);
+    if (opened.result == LinkResult::ok) return std::move(opened.transport);
+    report_line_failure(prefix + "cannot open " + port + ": " + link_result_text(opened.result));
+    return nullptr;
+}
+
+bool write_within(Transport& line, std::span<const uint8_t> bytes, int32_t limit_ms) {
+    const LineClock::time_point deadline = LineClock::now() + std::chrono::milliseconds(limit_ms);
+    while (!bytes.empty()) {
+        const TransportIo put = line.write(bytes);
+        if (put.lost) return false;
+        bytes = bytes.subspan(put.count);
+        if (bytes.empty()) break;
+        const int32_t left = milliseconds_until(deadline);
+        if (left <= 0) return false;
+        pollfd pfd{line.fd(), POLLOUT, 0};
+        if (::poll(&pfd, 1, left) < 0 && errno != EINTR) return false;
+    }
+    return true;
 }
 
 int report_line_failure(const std::string& message) {

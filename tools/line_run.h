@@ -1,15 +1,18 @@
 // What the subcommands that play a device on a serial port (device, demo)
 // share: the steady clock their poll loops measure time with, waits turned
-// into poll() timeouts, opening the port through the serial link, and the
+// into poll() timeouts, opening the port as a transport of the link layer
+// (the device's side needs no settle or relink), bounded writes, and the
 // report of a line that fails (exit status 1).
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
-#include "serial/tty_link_posix.h"
+#include "link/transport.h"
 
 using LineClock = std::chrono::steady_clock;
 
@@ -26,8 +29,12 @@ std::optional<LineClock::time_point> deadline_after(LineClock::time_point start,
 
 // Opens `port` with the line's settings. On failure prints
 // "zezodavoru-cli: PREFIXcannot open PORT: REASON" in the link's words and
-// returns false.
-bool open_line(TtyLink& link, const std::string& port, const std::string& prefix);
+// returns null.
+std::unique_ptr<Transport> open_line(const std::string& port, const std::string& prefix);
+
+// Writes all of `bytes`, waiting at most `limit_ms` for the line to take
+// them; false if it did not (a full line, or one that has gone).
+bool write_within(Transport& line, std::span<const uint8_t> bytes, int32_t limit_ms);
 
 // Prints "zezodavoru-cli: MESSAGE" on standard error, after what standard
 // output holds, and returns exit status 1.

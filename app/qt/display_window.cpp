@@ -3,6 +3,7 @@
 #include "app/qt/display_window.h"
 
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QImage>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -11,96 +12,91 @@
 
 #include "app/qt/key_mapping.h"
 #include "image/window_image.h"
-#include "serial/port_list_posix.h"
+#include "link/port_list_posix.h"
 #include "zezodavoru_version.h"
 
 namespace {
 
-constexpr int timer_period_ms = 100;
-// The demo device runs on the window's timer: it is told how much time passed.
-constexpr uint32_t demo_step_ms = timer_period_ms;
-
 constexpr char program_title[] = "Zezodavoru " ZEZ_VERSION;
+
+// A target as the title and the menu show it (its bytes in the locale's
+// encoding).
+QString shown_target(const std::string& target) {
+    return QFile::decodeName(QByteArray::fromStdString(target));
+}
 
 }  // namespace
 
 DisplayWindow::DisplayWindow(const ProgramSettings& settings, const QString& settings_path)
-    : session_([this] { update(); }),
-      line_([this](std::span<const uint8_t> bytes) { feed(bytes); }),
+    : panel_({[this] { update(); }, [this](LinkState) { show_link_state(); }}),
+      driver_(panel_),
       settings_(settings),
-      settings_path_(settings_path) {
+      saved_(settings),
+      settings_path_(settings_path),
+      port_(QFile::encodeName(settings.port).toStdString()) {
     setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-    session_.start();
-    connect(&line_, &LineLink::state_changed, this, &DisplayWindow::show_link_state);
-    connect(&timer_, &QTimer::timeout, this, &DisplayWindow::on_timer);
-    timer_.start(timer_period_ms);
+    panel_.start();
     apply_size();
     show_link_state();
 }
 
 DisplayWindow::~DisplayWindow() = default;
 
-bool DisplayWindow::link_port(const QString& path) {
-    demo_.reset();
-    settings_.port = path;
-    save_settings();
-    const TtyResult result = line_.open(path);
-    link_failure_ = result == TtyResult::ok ? QString() : QString(tty_result_text(result));
+bool DisplayWindow::link_target(const std::string& target, bool remember) {
+    if (target != "demo") {
+        port_ = target;
+        settings_.port = shown_target(target);
+        if (remember) {
+            saved_.port = settings_.port;
+            save_settings();
+        }
+    }
+    const LinkResult result = panel_.open(target);
+    driver_.rearm();
+    failed_target_ = result == LinkResult::ok ? std::string() : target;
+    link_failure_ = result == LinkResult::ok ? QString() : QString(link_result_text(result));
     show_link_state();
-    return result == TtyResult::ok;
-}
-
-void DisplayWindow::link_demo() {
-    line_.close();
-    link_failure_.clear();
-    demo_ = std::make_unique<DemoDevice>();
-    feed(demo_->start());
-    show_link_state();
+    return result == LinkResult::ok;
 }
 
 void DisplayWindow::close_link() {
-    line_.close();
-    demo_.reset();
+    panel_.close();
+    driver_.rearm();
+    failed_target_.clear();
     link_failure_.clear();
     show_link_state();
 }
 
-void DisplayWindow::set_color_scheme(int32_t scheme) {
+void DisplayWindow::set_color_scheme(int32_t scheme, bool remember) {
     settings_.color_scheme = scheme;
-    save_settings();
+    if (remember) {
+        saved_.color_scheme = scheme;
+        save_settings();
+    }
     update();
 }
 
-void DisplayWindow::set_size_preset(uint8_t preset) {
+void DisplayWindow::set_size_preset(uint8_t preset, bool remember) {
     if (size_preset_info(preset) == nullptr) return;
     settings_.size_preset = preset;
-    save_settings();
+    if (remember) {
+        saved_.size_preset = preset;
+        save_settings();
+    }
     apply_size();
 }
 
-void DisplayWindow::feed(std::span<const uint8_t> bytes) {
-    session_.interpret_bytes(bytes);
-}
-
 void DisplayWindow::send_key(uint8_t code) {
-    if (demo_) {
-        feed(demo_->key(code));
-    } else {
-        line_.send_byte(code);
-    }
-}
-
-void DisplayWindow::on_timer() {
-    if (demo_) feed(demo_->advance(demo_step_ms));
-    session_.on_timer();
+    panel_.send(code);
+    driver_.rearm();
 }
 
 void DisplayWindow::paintEvent(QPaintEvent*) {
     const SizePreset* preset = size_preset_info(settings_.size_preset);
     QPainter painter(this);
-    const bool drawn = session_.render([&](const LcdController& c) {
+    const bool drawn = panel_.session().render([&](const LcdController& c) {
         build_window_image(c, scheme_colors(settings_.color_scheme), pixels_);
     });
     if (!drawn || preset == nullptr) {
@@ -118,7 +114,7 @@ void DisplayWindow::keyPressEvent(QKeyEvent* event) {
     const auto key = map_qt_key(event->key(), static_cast<uint32_t>(event->modifiers()),
                                 event->nativeScanCode());
     if (!key) return QWidget::keyPressEvent(event);
-    const KeyResult result = translate_mapped_key(translator_, *key, true);
+    const KeyResult result = translate_mapped_key(panel_.keys(), *key, true);
     if (result.code != 0) send_key(result.code);
 }
 
@@ -128,7 +124,7 @@ void DisplayWindow::keyReleaseEvent(QKeyEvent* event) {
     const auto key = map_qt_key(event->key(), static_cast<uint32_t>(event->modifiers()),
                                 event->nativeScanCode());
     if (!key) return QWidget::keyReleaseEvent(event);
-    const KeyResult result = translate_mapped_key(translator_, *key, false);
+    const KeyResult result = translate_mapped_key(panel_.keys(), *key, false);
     if (result.code != 0) send_key(result.code);
 }
 
@@ -151,26 +147,27 @@ std::unique_ptr<QMenu> DisplayWindow::build_menu() {
         const QString path = QString::fromStdString(port.path);
         QString label = path;
         if (!port.product.empty()) label += "  (" + QString::fromStdString(port.product) + ")";
-        QAction* action = menu->addAction(label, this, [this, path] { link_port(path); });
+        const std::string target = port.path;
+        QAction* action = menu->addAction(label, this, [this, target] { link_target(target); });
         action->setCheckable(true);
-        action->setChecked(!demo_ && path == settings_.port);
+        action->setChecked(panel_.target() == target);
     }
     menu->addAction("Other port...", this, &DisplayWindow::choose_other_port);
-    if (line_.state() != LineLink::State::closed || demo_) {
+    if (panel_.link_state() != LinkState::closed) {
         menu->addAction("Close link", this, &DisplayWindow::close_link);
     } else {
-        QAction* open = menu->addAction("Open link", this, [this] { link_port(settings_.port); });
-        open->setEnabled(!settings_.port.isEmpty());
+        QAction* open = menu->addAction("Open link", this, [this] { link_target(port_, false); });
+        open->setEnabled(!port_.empty());
     }
     QAction* demo = menu->addAction("Demo device", this, [this] {
-        if (demo_) {
+        if (linked_to_demo()) {
             close_link();
         } else {
             link_demo();
         }
     });
     demo->setCheckable(true);
-    demo->setChecked(demo_ != nullptr);
+    demo->setChecked(linked_to_demo());
     menu->addSeparator();
 
     QMenu* colours = menu->addMenu("Colours");
@@ -197,7 +194,8 @@ void DisplayWindow::choose_other_port() {
     bool ok = false;
     const QString path = QInputDialog::getText(
         this, program_title, "Serial port:", QLineEdit::Normal, settings_.port, &ok);
-    if (ok && !path.trimmed().isEmpty()) link_port(path.trimmed());
+    if (ok && !path.trimmed().isEmpty())
+        link_target(QFile::encodeName(path.trimmed()).toStdString());
 }
 
 void DisplayWindow::apply_size() {
@@ -208,24 +206,25 @@ void DisplayWindow::apply_size() {
 }
 
 QString DisplayWindow::link_state_text() const {
-    if (demo_) return "Demo device";
-    if (!link_failure_.isEmpty()) return settings_.port + ": " + link_failure_;
-    switch (line_.state()) {
-        case LineLink::State::linked:
-            return line_.path() + " linked";
-        case LineLink::State::lost:
-            return line_.path() + ": link lost, retrying";
-        case LineLink::State::closed:
+    if (linked_to_demo()) return "Demo device";
+    if (!link_failure_.isEmpty()) return shown_target(failed_target_) + ": " + link_failure_;
+    const QString target = shown_target(panel_.target());
+    switch (panel_.link_state()) {
+        case LinkState::linked:
+            return target + " linked";
+        case LinkState::lost:
+            return target + ": link lost, retrying";
+        case LinkState::closed:
             break;
     }
     return "Not linked";
 }
 
 void DisplayWindow::show_link_state() {
-    if (line_.state() != LineLink::State::closed) link_failure_.clear();
+    if (panel_.link_state() != LinkState::closed) link_failure_.clear();
     setWindowTitle(QString(program_title) + " - " + link_state_text());
 }
 
 void DisplayWindow::save_settings() {
-    if (!settings_path_.isEmpty()) save_program_settings(settings_, settings_path_);
+    if (!settings_path_.isEmpty()) save_program_settings(saved_, settings_path_);
 }

@@ -1,12 +1,16 @@
 // The Linux program's window: the emulated glass, the desk keyboard and the
 // menu that links it to a device.
 //
-// One object owns everything one device window needs: the display session
-// that the device's bytes drive, the key translator, the serial link (or the
-// built-in demo device in its place), the 100 ms timer and the settings.
+// One object owns what one device window needs: the remote panel (the
+// display session, the link or the built-in demo device, the key translator),
+// the driver that runs the panel on Qt's event loop, and the settings.
 // Everything runs on the GUI thread: received bytes are fed to the session as
 // they arrive and the session's repaint requests become update() calls,
 // which Qt coalesces, so a burst of bytes never builds a backlog of paints.
+//
+// Settings: what is chosen in the menu is kept in the settings file; what
+// the command line asks for (a port, a size, a scheme) holds for this run
+// only.
 //
 // The drawing area is exactly the size preset's picture: the session's dots
 // as the window image, scaled dot for dot (nearest neighbour) as the Windows
@@ -14,18 +18,15 @@
 #pragma once
 
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
-#include <span>
+#include <string>
 #include <vector>
 
-#include "app/qt/line_link.h"
+#include "app/qt/panel_driver.h"
 #include "app/qt/program_settings.h"
-#include "demo/demo_device.h"
-#include "keyboard/key_translation.h"
-#include "protocol/display_session.h"
+#include "panel/remote_panel.h"
 
 class QMenu;
 
@@ -37,19 +38,23 @@ public:
     DisplayWindow(const ProgramSettings& settings, const QString& settings_path);
     ~DisplayWindow() override;
 
-    // Links to the port; false, with the reason in the title and the menu, if
-    // it cannot be opened.
-    bool link_port(const QString& path);
+    // Links to the target (a device path as the system names it, or
+    // "demo"); false, with the reason in the title and the menu, if it
+    // cannot be opened. A port chosen in the menu is remembered in the
+    // settings, one from the command line (`remember` false) is not.
+    bool link_target(const std::string& target, bool remember = true);
     // Links to the built-in demo device instead of a port.
-    void link_demo();
+    void link_demo() { link_target("demo", false); }
     void close_link();
 
-    void set_color_scheme(int32_t scheme);
-    void set_size_preset(uint8_t preset);
+    // A colour scheme or size chosen in the menu (kept), or given on the
+    // command line (`remember` false: this run only).
+    void set_color_scheme(int32_t scheme, bool remember = true);
+    void set_size_preset(uint8_t preset, bool remember = true);
 
-    // For tests: the session the window shows and the link it uses.
-    DisplaySession& session() { return session_; }
-    const LineLink& line() const { return line_; }
+    // For tests: the panel the window shows.
+    RemotePanel& panel() { return panel_; }
+    DisplaySession& session() { return panel_.session(); }
     // The menu as the right button or the menu key opens it.
     std::unique_ptr<QMenu> build_menu();
 
@@ -61,22 +66,21 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    void feed(std::span<const uint8_t> bytes);
     void send_key(uint8_t code);
-    void on_timer();
+    bool linked_to_demo() const { return panel_.target() == "demo"; }
     void choose_other_port();
     void apply_size();
     void show_link_state();
     QString link_state_text() const;
     void save_settings();
 
-    DisplaySession session_;
-    KeyTranslator translator_;
-    LineLink line_;
-    std::unique_ptr<DemoDevice> demo_;
-    QTimer timer_;
-    ProgramSettings settings_;
+    RemotePanel panel_;
+    PanelDriver driver_;
+    ProgramSettings settings_;  // what the window shows and uses now
+    ProgramSettings saved_;     // what the settings file keeps
     QString settings_path_;
-    QString link_failure_;  // why the last open failed, until the next link change
+    std::string port_;           // the port "Open link" opens, as the system names it
+    std::string failed_target_;  // the target whose open failed, until the next link change
+    QString link_failure_;       // why it failed
     std::vector<uint32_t> pixels_;
 };

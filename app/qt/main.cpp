@@ -16,7 +16,7 @@
 
 int main(int argc, char** argv) {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLatin1(argv[i]);
     ProgramOptions options;
     const OptionsOutcome outcome = parse_program_options(arguments, options);
     if (outcome.exit_status) {
@@ -27,15 +27,14 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     const QString path = settings_file_path();
-    ProgramSettings settings = load_program_settings(path);
-    if (options.color_scheme) settings.color_scheme = *options.color_scheme;
-    if (options.size_preset) settings.size_preset = *options.size_preset;
-
-    DisplayWindow window(settings, path);
+    DisplayWindow window(load_program_settings(path), path);
+    // The command line holds for this run; the settings keep the menu's choices.
+    if (options.color_scheme) window.set_color_scheme(*options.color_scheme, false);
+    if (options.size_preset) window.set_size_preset(*options.size_preset, false);
     if (options.demo) {
         window.link_demo();
-    } else if (!options.port.isEmpty()) {
-        window.link_port(options.port);
+    } else if (!options.port.empty()) {
+        window.link_target(options.port, false);
     }
     window.show();
     return QApplication::exec();

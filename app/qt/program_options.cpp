@@ -13,6 +13,11 @@ OptionsOutcome failure(const QString& message) {
     return {2, "zezodavoru: " + message + " (see zezodavoru --help)\n"};
 }
 
+// An argument's bytes in the locale's encoding, for a message.
+QString shown(const QString& argument) {
+    return QString::fromLocal8Bit(argument.toLatin1());
+}
+
 }  // namespace
 
 OptionsOutcome parse_program_options(const QStringList& arguments, ProgramOptions& options) {
@@ -37,13 +42,13 @@ OptionsOutcome parse_program_options(const QStringList& arguments, ProgramOption
     }
     if (parser.isSet(version)) return {0, "zezodavoru " ZEZ_VERSION "\n"};
     if (!parser.positionalArguments().isEmpty()) {
-        return failure("unexpected argument: " + parser.positionalArguments().first());
+        return failure("unexpected argument: " + shown(parser.positionalArguments().first()));
     }
     if (parser.isSet(port) && parser.isSet(demo)) {
         return failure("--port and --demo cannot be used together");
     }
-    options.port = parser.value(port);
-    if (parser.isSet(port) && options.port.isEmpty()) return failure("--port needs a path");
+    options.port = parser.value(port).toLatin1().toStdString();
+    if (parser.isSet(port) && options.port.empty()) return failure("--port needs a path");
     options.demo = parser.isSet(demo);
     bool ok = false;
     if (parser.isSet(scheme)) {

@@ -6,9 +6,10 @@
 #include <QStringList>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 struct ProgramOptions {
-    QString port;                         // link this port at start
+    std::string port;                     // link this port at start, as the system names it
     bool demo = false;                    // link the built-in demo device
     std::optional<int32_t> color_scheme;  // overrides the saved scheme
     std::optional<uint8_t> size_preset;   // overrides the saved size
@@ -22,5 +23,7 @@ struct OptionsOutcome {
     QString text;
 };
 
-// `arguments` includes the program name first.
+// `arguments` includes the program name first, each one's bytes as Latin-1
+// characters (QString::fromLatin1), so that a path that is not valid text
+// in the locale's encoding comes back byte for byte.
 OptionsOutcome parse_program_options(const QStringList& arguments, ProgramOptions& options);

@@ -24,10 +24,9 @@
 // then relinks by itself.
 //
 // Threads: the window and everything in MainWindow belong to the main
-// thread, except what the link's reader thread touches: the session (fed
-// through the link's callback, behind the session's lock, one batch of
-// received bytes at a time) and `hwnd`, which the session's repaint callback
-// reads.
+// thread, except what the link's reader thread touches: the panel's session
+// (fed one batch of received bytes at a time, behind the session's lock) and
+// `hwnd`, which the session's repaint callback reads.
 #pragma once
 
 #include <windows.h>
@@ -39,9 +38,7 @@
 #include <vector>
 
 #include "app/settings.h"
-#include "keyboard/key_translation.h"
-#include "protocol/display_session.h"
-#include "serial/com_link_win32.h"
+#include "panel/remote_panel.h"
 #include "zezodavoru_version.h"
 
 inline constexpr char main_window_class_name[] = "VorivevoRuvid";
@@ -50,7 +47,7 @@ inline constexpr char main_window_title[] = "Zezodavoru " ZEZ_VERSION;
 inline constexpr DWORD main_window_style = 0x00CA0000;
 // CS_VREDRAW | CS_HREDRAW | CS_OWNDC.
 inline constexpr UINT main_window_class_style = 0x23;
-inline constexpr UINT main_timer_period_ms = 100;
+inline constexpr auto main_timer_period_ms = static_cast<UINT>(RemotePanel::tick_period.count());
 
 struct MainWindow {
     explicit MainWindow(HINSTANCE module);
@@ -73,16 +70,11 @@ struct MainWindow {
     // Screen position used whenever the window is resized.
     int32_t window_x = 50;
     int32_t window_y = 50;
-    // Set by link_main_window once the link is open and its reader runs,
-    // cleared by unlink_main_window; key codes are sent only then.
-    bool link_open = false;
-    KeyTranslator keys;
     // The picture of the last paint, reused so that a paint allocates nothing.
     std::vector<uint32_t> pixels;
-    // Declared before the link, which feeds it: the link closes (and its
-    // reader ends) first.
-    DisplaySession session;
-    ComLink link;
+    // The device's panel: session, link (open from link_main_window until
+    // unlink_main_window; key codes are sent only then) and key translator.
+    RemotePanel panel;
 };
 
 // The state of a main window, or null for any other window.
@@ -103,11 +95,13 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
 void resize_main_window(MainWindow& window);
 
 // Opens the link on settings.com_port and starts its reader, as "Open I/F"
-// does, closing first whatever was open; sets link_open on success. Returns
-// null on success, else the link-state text of the failure.
+// does, closing first whatever was open. Returns null on success, else the
+// link-state text of the failure.
 const char* link_main_window(MainWindow& window);
-// Closes the link (its reader ends, a relink stops) and clears link_open.
+// Closes the link (its reader ends, a relink stops).
 void unlink_main_window(MainWindow& window);
+// Whether the link is open (linked, or lost and relinking).
+bool main_window_linked(const MainWindow& window);
 // The link-state text of the setup dialog: "Qor I/F Closed" while not open,
 // "Qor Link Lost" while the port is gone and being reopened, else "Qor
 // Linked".

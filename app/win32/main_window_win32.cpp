@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "app/win32/main_window.h"
@@ -21,10 +22,10 @@
 
 MainWindow::MainWindow(HINSTANCE module)
     : instance(module),
-      session([this] {
-          if (const HWND window = hwnd.load()) redraw_main_window(window);
-      }),
-      link([this](std::span<const uint8_t> bytes) { session.interpret_bytes(bytes); }) {}
+      panel({[this] {
+                 if (const HWND window = hwnd.load()) redraw_main_window(window);
+             },
+             nullptr}) {}
 
 MainWindow::~MainWindow() {
     if (const HWND window = hwnd.load()) DestroyWindow(window);
@@ -36,9 +37,8 @@ LRESULT on_create(MainWindow& window, HWND hwnd) {
     window.window_x = 50;
     window.window_y = 50;
     window.hwnd = hwnd;
-    window.link_open = false;
     window.dpi = window_dpi(hwnd);
-    if (!window.session.start()) return -1;  // CreateWindowExA fails
+    if (!window.panel.start()) return -1;  // CreateWindowExA fails
     resize_main_window(window);
     SetTimer(hwnd, ID_MAIN_TIMER, main_timer_period_ms, nullptr);
     return 0;
@@ -48,8 +48,7 @@ LRESULT on_create(MainWindow& window, HWND hwnd) {
 // the link is closed first, which returns after the reader has ended
 // (serving its pending repaint meanwhile).
 LRESULT on_destroy(MainWindow& window, HWND hwnd) {
-    unlink_main_window(window);
-    window.session.stop();
+    window.panel.stop();
     KillTimer(hwnd, ID_MAIN_TIMER);
     window.hwnd = nullptr;
     PostQuitMessage(0);
@@ -60,27 +59,27 @@ LRESULT on_destroy(MainWindow& window, HWND hwnd) {
 // interest to the keyboard); the translator's chord follows the keys either
 // way, and nothing is queued while the link is closed.
 KeyResult deliver(MainWindow& window, KeyResult result) {
-    if (result.code != 0 && window.link_open) window.link.com_send_byte(result.code);
+    if (result.code != 0) window.panel.send(result.code);
     return result;
 }
 
 LRESULT on_key_down(MainWindow& window, WPARAM vk) {
-    const KeyResult result = translate_key_down(window.keys, static_cast<uint8_t>(vk));
+    const KeyResult result = translate_key_down(window.panel.keys(), static_cast<uint8_t>(vk));
     return deliver(window, result).handled ? 1 : 0;
 }
 
 LRESULT on_key_up(MainWindow& window, WPARAM vk) {
-    const KeyResult result = translate_key_up(window.keys, static_cast<uint8_t>(vk));
+    const KeyResult result = translate_key_up(window.panel.keys(), static_cast<uint8_t>(vk));
     return deliver(window, result).handled ? 1 : 0;
 }
 
 LRESULT on_sys_key_down(MainWindow& window, WPARAM vk) {
-    deliver(window, translate_sys_key_down(window.keys, static_cast<uint8_t>(vk)));
+    deliver(window, translate_sys_key_down(window.panel.keys(), static_cast<uint8_t>(vk)));
     return 1;
 }
 
 LRESULT on_sys_key_up(MainWindow& window, WPARAM vk) {
-    deliver(window, translate_sys_key_up(window.keys, static_cast<uint8_t>(vk)));
+    deliver(window, translate_sys_key_up(window.panel.keys(), static_cast<uint8_t>(vk)));
     return 1;
 }
 
@@ -164,7 +163,8 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         case WM_DESTROY:
             return on_destroy(window, hwnd);
         case WM_PAINT:
-            paint_main_window(hwnd, window.session, window.settings, window.pixels, window.dpi);
+            paint_main_window(hwnd, window.panel.session(), window.settings, window.pixels,
+                              window.dpi);
             return 1;
         case WM_DPICHANGED:
             return on_dpi_changed(window, hwnd, wparam, lparam);
@@ -181,7 +181,7 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         case WM_COMMAND:
             return on_command(window, hwnd, wparam, lparam);
         case WM_TIMER:
-            window.session.on_timer();
+            window.panel.tick();
             return 1;
         case WM_RBUTTONDOWN:
             return on_right_button(window);
@@ -200,25 +200,28 @@ void resize_main_window(MainWindow& window) {
 
 const char* link_main_window(MainWindow& window) {
     unlink_main_window(window);
-    const ComResult result = window.link.com_open(window.settings.com_port);
-    if (result != ComResult::ok) return open_failure_text(result);
-    if (!window.link.com_start_reader()) {
-        // A link without its reader would show nothing the device sends.
-        window.link.com_close();
-        return "Unknown Fail";
-    }
-    window.link_open = true;
-    return nullptr;
+    const LinkResult result = window.panel.open("COM" + std::to_string(window.settings.com_port));
+    return result == LinkResult::ok ? nullptr : open_failure_text(result);
 }
 
 void unlink_main_window(MainWindow& window) {
-    window.link.com_close();
-    window.link_open = false;
+    window.panel.close();
+}
+
+bool main_window_linked(const MainWindow& window) {
+    return window.panel.link_state() != LinkState::closed;
 }
 
 const char* link_state_text(const MainWindow& window) {
-    if (!window.link_open) return "Qor I/F Closed";
-    return window.link.link_state() == ComLinkState::lost ? "Qor Link Lost" : "Qor Linked";
+    switch (window.panel.link_state()) {
+        case LinkState::closed:
+            return "Qor I/F Closed";
+        case LinkState::lost:
+            return "Qor Link Lost";
+        case LinkState::linked:
+            break;
+    }
+    return "Qor Linked";
 }
 
 std::optional<uint8_t> command_line_port(const char* command_line) {

@@ -11,7 +11,7 @@
 #include <array>
 #include <cstdint>
 
-#include "serial/com_link.h"
+#include "link/link.h"
 
 struct MainWindow;
 
@@ -23,7 +23,7 @@ struct SetupDialogState {
     int32_t snapshot_color_scheme = 0;
     uint8_t snapshot_size_preset = 0;
     // The link state that the link-state text shows.
-    ComLinkState shown_link_state = ComLinkState::closed;
+    LinkState shown_link_state = LinkState::closed;
 };
 
 // The port-selection dialog's state while it is open.
@@ -44,5 +44,5 @@ INT_PTR CALLBACK setup_dialog_proc(HWND hwnd, UINT message, WPARAM wparam, LPARA
 // lParam of WM_INITDIALOG: a PortDialogState.
 INT_PTR CALLBACK port_dialog_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
-// The link-state text for a failed com_open result.
-const char* open_failure_text(ComResult result);
+// The link-state text for a failed opening.
+const char* open_failure_text(LinkResult result);

@@ -17,7 +17,7 @@
 #include "app/win32/resource_ids.h"
 #include "app/win32/settings_file.h"
 #include "app/win32/setup_dialogs.h"
-#include "serial/com_link_win32.h"
+#include "link/port_list_win32.h"
 
 namespace {
 
@@ -41,9 +41,9 @@ constexpr UINT link_state_period_ms = 250;
 
 void show_link_state(HWND hwnd, SetupDialogState& state) {
     const MainWindow& window = state.window;
-    state.shown_link_state = window.link.link_state();
+    state.shown_link_state = window.panel.link_state();
     SetDlgItemTextA(hwnd, IDC_LINK_STATE, link_state_text(window));
-    SetDlgItemTextA(hwnd, IDC_OPEN_CLOSE, window.link_open ? "Close I/F" : "Open I/F");
+    SetDlgItemTextA(hwnd, IDC_OPEN_CLOSE, main_window_linked(window) ? "Close I/F" : "Open I/F");
 }
 
 void show_com_port(HWND hwnd, const AppSettings& settings) {
@@ -92,7 +92,7 @@ void on_set_port(HWND hwnd, MainWindow& window) {
 
 void on_open_close(HWND hwnd, SetupDialogState& state) {
     MainWindow& window = state.window;
-    if (window.link_open) {
+    if (main_window_linked(window)) {
         unlink_main_window(window);
         show_link_state(hwnd, state);
         return;
@@ -107,7 +107,8 @@ void on_open_close(HWND hwnd, SetupDialogState& state) {
 // Shows a change of the open link's state; a closed link's text (which may
 // tell why an opening failed) stays until the user acts.
 void on_link_state_timer(HWND hwnd, SetupDialogState& state) {
-    if (state.window.link_open && state.window.link.link_state() != state.shown_link_state) {
+    if (main_window_linked(state.window) &&
+        state.window.panel.link_state() != state.shown_link_state) {
         show_link_state(hwnd, state);
     }
 }
@@ -167,7 +168,7 @@ INT_PTR on_port_init(HWND hwnd, PortDialogState& state) {
     state.port_selected = -1;
     state.port_count = 0;
     for (int port = 1; port <= highest_listed_port; ++port) {
-        if (!ComLink::com_probe_port(static_cast<uint8_t>(port))) continue;
+        if (!com_port_present(static_cast<uint8_t>(port))) continue;
         if (port == state.com_port) state.port_selected = state.port_count;
         state.port_list[static_cast<size_t>(state.port_count)] = port;
         ++state.port_count;
@@ -215,13 +216,17 @@ void run_setup_dialog(MainWindow& window) {
                     setup_dialog_proc, reinterpret_cast<LPARAM>(&state));
 }
 
-const char* open_failure_text(ComResult result) {
+const char* open_failure_text(LinkResult result) {
     switch (result) {
-        case ComResult::set_state_failed:
+        case LinkResult::cannot_configure:
             return "Set State Fail";
-        case ComResult::get_state_failed:
+        case LinkResult::cannot_read_settings:
             return "Get State Fail";
-        case ComResult::open_failed:
+        case LinkResult::not_found:
+        case LinkResult::permission_denied:
+        case LinkResult::busy:
+        case LinkResult::not_a_serial_port:
+        case LinkResult::bad_target:
             return "Com Open Fail";
         default:
             return "Unknown Fail";

@@ -18,6 +18,7 @@
 
 #include "app/qt/program_options.h"
 #include "app/qt/program_settings.h"
+#include "link/link_policy.h"
 #include "zezodavoru_version.h"
 
 namespace {
@@ -117,9 +118,9 @@ private slots:
         PtyPair pty;
         QVERIFY(!pty.program_path.isEmpty());
         DisplayWindow window(ProgramSettings{}, QString());
-        QVERIFY(window.link_port(pty.program_path));
+        QVERIFY(window.link_target(pty.program_path.toStdString()));
         QVERIFY(window.windowTitle().endsWith(pty.program_path + " linked"));
-        QTest::qWait(LineLink::settle_ms + 100);
+        QTest::qWait(link_policy::settle.count() + 100);
 
         QTest::keyClick(&window, Qt::Key_A);
         QTest::keyClick(&window, Qt::Key_1, Qt::ShiftModifier);       // a test driver's Shift+1
@@ -149,10 +150,10 @@ private slots:
     void bytes_from_the_line_reach_the_screen() {
         PtyPair pty;
         DisplayWindow window(ProgramSettings{}, QString());
-        QVERIFY(window.link_port(pty.program_path));
+        QVERIFY(window.link_target(pty.program_path.toStdString()));
         // What arrives while the link settles is dropped, as on Windows.
         QVERIFY(::write(pty.device, "\x8c\x02WRONG", 7) == 7);
-        QTest::qWait(LineLink::settle_ms + 100);
+        QTest::qWait(link_policy::settle.count() + 100);
         const QByteArray text = QByteArray("\x8c\x02") + QByteArray("linked row").leftJustified(20);
         QVERIFY(::write(pty.device, text.data(), text.size()) == text.size());
         QTRY_COMPARE(row(window, 2), QByteArray("linked row").leftJustified(20));
@@ -169,16 +170,16 @@ private slots:
         QProcess socat;
         start_pair(socat);
         DisplayWindow window(ProgramSettings{}, QString());
-        QVERIFY(window.link_port(program));
+        QVERIFY(window.link_target(program.toStdString()));
         socat.kill();
         socat.waitForFinished();
-        QTRY_COMPARE(window.line().state(), LineLink::State::lost);
+        QTRY_COMPARE(window.panel().link_state(), LinkState::lost);
         QVERIFY(window.windowTitle().endsWith("link lost, retrying"));
 
         QProcess again;
         start_pair(again);
-        QTRY_COMPARE_WITH_TIMEOUT(window.line().state(), LineLink::State::linked, 2000);
-        QTest::qWait(LineLink::settle_ms + 100);
+        QTRY_COMPARE_WITH_TIMEOUT(window.panel().link_state(), LinkState::linked, 2000);
+        QTest::qWait(link_policy::settle.count() + 100);
         QFile line(device);
         QVERIFY(line.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         line.write(QByteArray("\x8c\x03") + QByteArray("back again").leftJustified(20));
@@ -206,7 +207,7 @@ private slots:
         find_action(menu.get(), "Close link")->trigger();
         QVERIFY(window.windowTitle().endsWith("Not linked"));
 
-        window.link_port(config_.path() + "/no-such-port");
+        window.link_target((config_.path() + "/no-such-port").toStdString());
         QVERIFY(window.windowTitle().endsWith("no-such-port: port not found"));
         QCOMPARE(load_program_settings(path).port, config_.path() + "/no-such-port");
     }
@@ -232,7 +233,7 @@ private slots:
         OptionsOutcome outcome =
             parse_program_options({"zezodavoru", "--port", "/dev/ttyUSB0", "--size", "3"}, options);
         QVERIFY(!outcome.exit_status);
-        QCOMPARE(options.port, QString("/dev/ttyUSB0"));
+        QCOMPARE(options.port, std::string("/dev/ttyUSB0"));
         QCOMPARE(options.size_preset, std::optional<uint8_t>(3));
         const QStringList bad[] = {{"zezodavoru", "--size", "5"},
                                    {"zezodavoru", "--scheme", "x"},

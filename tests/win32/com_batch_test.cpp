@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "protocol/display_session.h"
-#include "serial/com_link.h"
+#include "link/com_link.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/com_link_win32.h"
+#include "link/com_link_win32.h"
 #include "tests/win32/com_pair.h"
 
 namespace {
@@ -59,8 +59,8 @@ protected:
     } while (0)
 
 TEST_F(ComLinkTest, PortZeroAndMissingPortsFailToOpen) {
-    EXPECT_EQ(link_.com_open(0), ComResult::open_failed);
-    EXPECT_EQ(link_.com_open(251), ComResult::open_failed);
+    EXPECT_EQ(link_.com_open(0), LinkResult::not_found);
+    EXPECT_EQ(link_.com_open(251), LinkResult::not_found);
     EXPECT_EQ(link_.port_handle(), nullptr);
     EXPECT_FALSE(ComLink::com_probe_port(251));
     // With nothing open, transfers fail at once.
@@ -86,7 +86,7 @@ TEST_F(ComLinkTest, OpenSetsTheLineAndTimeouts) {
         ASSERT_TRUE(SetCommState(other, &dcb));
         CloseHandle(other);
     }
-    ASSERT_EQ(link_.com_open(*port_), ComResult::ok);
+    ASSERT_EQ(link_.com_open(*port_), LinkResult::ok);
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     ASSERT_TRUE(GetCommState(link_.port_handle(), &dcb));
@@ -110,7 +110,7 @@ TEST_F(ComLinkTest, OpenSetsTheLineAndTimeouts) {
 TEST_F(ComLinkTest, ReadsSkipWhatCameBeforeTheOpeningAndTimeOut) {
     REQUIRE_MAIN_PAIR();
     ASSERT_TRUE(peer_->write({0x11, 0x22, 0x33}));
-    ASSERT_EQ(link_.com_open(*port_), ComResult::ok);
+    ASSERT_EQ(link_.com_open(*port_), LinkResult::ok);
 
     uint8_t byte = 0xEE;
     const auto start = TestClock::now();
@@ -129,7 +129,7 @@ TEST_F(ComLinkTest, ReadsSkipWhatCameBeforeTheOpeningAndTimeOut) {
 TEST_F(ComLinkTest, ClosedPortCanBeOpenedAgainAtOnce) {
     REQUIRE_MAIN_PAIR();
     for (int round = 0; round < 2; ++round) {
-        ASSERT_EQ(link_.com_open(*port_), ComResult::ok) << "round " << round;
+        ASSERT_EQ(link_.com_open(*port_), LinkResult::ok) << "round " << round;
         ASSERT_TRUE(link_.com_start_reader());
         EXPECT_EQ(link_.com_send_byte(uint8_t(0x30 + round)), 1);
         link_.com_close();
@@ -142,10 +142,10 @@ TEST_F(ComLinkTest, ClosedPortCanBeOpenedAgainAtOnce) {
 
 TEST_F(ComLinkTest, OpeningAnOpenLinkClosesItFirst) {
     REQUIRE_MAIN_PAIR();
-    ASSERT_EQ(link_.com_open(*port_), ComResult::ok);
+    ASSERT_EQ(link_.com_open(*port_), LinkResult::ok);
     ASSERT_TRUE(link_.com_start_reader());
     const HANDLE first = link_.port_handle();
-    ASSERT_EQ(link_.com_open(*port_), ComResult::ok);
+    ASSERT_EQ(link_.com_open(*port_), LinkResult::ok);
     // The first handle was closed, not left behind: a handle still open
     // could not have been given out again, and would still answer.
     DWORD flags = 0;
@@ -161,11 +161,11 @@ TEST_F(ComLinkTest, LinkGoingOutOfScopeEndsItsReaderAndReleasesThePort) {
     REQUIRE_MAIN_PAIR();
     {
         ComLink scoped([](std::span<const uint8_t>) {});
-        ASSERT_EQ(scoped.com_open(*port_), ComResult::ok);
+        ASSERT_EQ(scoped.com_open(*port_), LinkResult::ok);
         ASSERT_TRUE(scoped.com_start_reader());
     }
     // The port is opened exclusively: a port still held would refuse this.
-    EXPECT_EQ(link_.com_open(*port_), ComResult::ok);
+    EXPECT_EQ(link_.com_open(*port_), LinkResult::ok);
 }
 
 TEST_F(ComLinkTest, FailedConfigurationReleasesThePort) {
@@ -174,14 +174,14 @@ TEST_F(ComLinkTest, FailedConfigurationReleasesThePort) {
     // The name leads to an ordinary file, which has no line settings; the
     // second attempt would meet the first handle's exclusive hold if the
     // first had kept it.
-    EXPECT_EQ(link_.com_open(*port), ComResult::get_state_failed);
-    EXPECT_EQ(link_.com_open(*port), ComResult::get_state_failed);
+    EXPECT_EQ(link_.com_open(*port), LinkResult::cannot_read_settings);
+    EXPECT_EQ(link_.com_open(*port), LinkResult::cannot_read_settings);
     EXPECT_EQ(link_.port_handle(), nullptr);
 }
 
 TEST_F(ComLinkTest, KeyCodesReachTheDeviceWhileAReadIsPending) {
     REQUIRE_MAIN_PAIR();
-    ASSERT_EQ(link_.com_open(*port_), ComResult::ok);
+    ASSERT_EQ(link_.com_open(*port_), LinkResult::ok);
     ASSERT_TRUE(link_.com_start_reader());
     Sleep(50);  // the reader's first read is pending now
     for (uint8_t code : {uint8_t{'@'}, uint8_t{0xD1}, uint8_t{0xF7}}) {
@@ -192,7 +192,7 @@ TEST_F(ComLinkTest, KeyCodesReachTheDeviceWhileAReadIsPending) {
 
 TEST_F(ComLinkTest, ReaderHandsEveryByteToTheCallbackInOrderInBatches) {
     REQUIRE_MAIN_PAIR();
-    ASSERT_EQ(link_.com_open(*port_), ComResult::ok);
+    ASSERT_EQ(link_.com_open(*port_), LinkResult::ok);
     ASSERT_TRUE(link_.com_start_reader());
     EXPECT_TRUE(link_.reader_running());
     const std::vector<uint8_t> sent = {0x89, 0x89, 0x8E, 0x00, 0x8E, 'A'};
@@ -219,7 +219,7 @@ TEST_F(ComLinkTest, ReaderHandsEveryByteToTheCallbackInOrderInBatches) {
 
 TEST_F(ComLinkTest, CloseEndsAPendingReadAtOnce) {
     REQUIRE_MAIN_PAIR();
-    ASSERT_EQ(link_.com_open(*port_), ComResult::ok);
+    ASSERT_EQ(link_.com_open(*port_), LinkResult::ok);
     ASSERT_TRUE(link_.com_start_reader());
     // The reader's first read began as it started and has 130 ms to go.
     Sleep(120);
@@ -269,7 +269,7 @@ TEST_F(ComLinkTest, CloseServesThePaintTheReaderWaitsFor) {
     PaintProbe::paints = 0;
 
     ComLink link(PaintProbe::repaint);
-    ASSERT_EQ(link.com_open(*port_), ComResult::ok);
+    ASSERT_EQ(link.com_open(*port_), LinkResult::ok);
     ASSERT_TRUE(link.com_start_reader());
     ASSERT_TRUE(peer_->write({0x89}));
     // The reader is now inside the repaint, waiting for this thread, which
@@ -313,12 +313,12 @@ TEST_F(ComLinkTest, VanishedPortIsLostWithoutSpinningAndRelinkedWhenItReturns) {
     const auto far_end = environment("ZEZ_TEST_VANISH_PEER");
     if (!port || !request || !comeback || !far_end)
         GTEST_SKIP() << "no vanishing pair (run through with_com_ports.sh)";
-    ASSERT_EQ(link_.com_open(*port), ComResult::ok);
-    ASSERT_EQ(link_.link_state(), ComLinkState::linked);
+    ASSERT_EQ(link_.com_open(*port), LinkResult::ok);
+    ASSERT_EQ(link_.link_state(), LinkState::linked);
     // A second link on the same port (ports are not exclusive here), to be
     // closed while lost.
     ComLink closed_while_lost([](std::span<const uint8_t>) {});
-    ASSERT_EQ(closed_while_lost.com_open(*port), ComResult::ok);
+    ASSERT_EQ(closed_while_lost.com_open(*port), LinkResult::ok);
     ASSERT_TRUE(closed_while_lost.com_start_reader());
     ASSERT_TRUE(ask_script(*request)) << "the pair was not ended";
 
@@ -329,7 +329,7 @@ TEST_F(ComLinkTest, VanishedPortIsLostWithoutSpinningAndRelinkedWhenItReturns) {
     ASSERT_LT(elapsed_ms(start), 150);
 
     ASSERT_TRUE(link_.com_start_reader());
-    EXPECT_TRUE(eventually(1000, [&] { return link_.link_state() == ComLinkState::lost; }));
+    EXPECT_TRUE(eventually(1000, [&] { return link_.link_state() == LinkState::lost; }));
     EXPECT_EQ(link_.port_handle(), nullptr);
     const auto sending = TestClock::now();
     EXPECT_EQ(link_.com_send_byte(0x41), 0);
@@ -358,18 +358,18 @@ TEST_F(ComLinkTest, VanishedPortIsLostWithoutSpinningAndRelinkedWhenItReturns) {
     Sleep(1000);
     const double used = cpu_time_ms(link_.reader_thread()) - before;
     EXPECT_LT(used, 50.0) << "reader used " << used << " ms of CPU in one second";
-    EXPECT_EQ(link_.link_state(), ComLinkState::lost);
+    EXPECT_EQ(link_.link_state(), LinkState::lost);
 
-    ASSERT_EQ(closed_while_lost.link_state(), ComLinkState::lost);
+    ASSERT_EQ(closed_while_lost.link_state(), LinkState::lost);
     const auto closing_lost = TestClock::now();
     closed_while_lost.com_close();
     EXPECT_LT(elapsed_ms(closing_lost), 500);
     EXPECT_EQ(closed_while_lost.reader_thread(), nullptr);
-    EXPECT_EQ(closed_while_lost.link_state(), ComLinkState::closed);
+    EXPECT_EQ(closed_while_lost.link_state(), LinkState::closed);
 
     ASSERT_TRUE(ask_script(*comeback)) << "the pair was not made again";
     const auto returned = TestClock::now();
-    ASSERT_TRUE(eventually(2000, [&] { return link_.link_state() == ComLinkState::linked; }));
+    ASSERT_TRUE(eventually(2000, [&] { return link_.link_state() == LinkState::linked; }));
     EXPECT_LT(elapsed_ms(returned), 2000);
     ASSERT_NE(link_.port_handle(), nullptr);
     DCB dcb{};
@@ -388,18 +388,18 @@ TEST_F(ComLinkTest, VanishedPortIsLostWithoutSpinningAndRelinkedWhenItReturns) {
     EXPECT_EQ(link_.com_send_byte(0x5A), 1);
     EXPECT_EQ(peer.read(1000, 1), std::vector<uint8_t>{0x5A});
     // The link that was closed while lost did not come back with the port.
-    EXPECT_EQ(closed_while_lost.link_state(), ComLinkState::closed);
+    EXPECT_EQ(closed_while_lost.link_state(), LinkState::closed);
     EXPECT_EQ(closed_while_lost.port_handle(), nullptr);
 
     const auto closing = TestClock::now();
     link_.com_close();
     EXPECT_LT(elapsed_ms(closing), 500);
-    EXPECT_EQ(link_.link_state(), ComLinkState::closed);
+    EXPECT_EQ(link_.link_state(), LinkState::closed);
 }
 
 TEST_F(ComLinkTest, WriteThatNeverGoesThroughIsGivenUp) {
     REQUIRE_MAIN_PAIR();
-    ASSERT_EQ(link_.com_open(*port_), ComResult::ok);
+    ASSERT_EQ(link_.com_open(*port_), LinkResult::ok);
     // The far end reads nothing, so the line's buffers fill up and a write
     // stays pending, as it does when the device holds the handshake line.
     const std::vector<uint8_t> flood(1 << 20, 0x55);

@@ -56,24 +56,31 @@ protected:
         ASSERT_NE(hwnd, nullptr);
     }
     bool has_display() {
-        return window.session.with_state([](SessionState& s) { return s.display != nullptr; });
+        return window.panel.session().with_state(
+            [](SessionState& s) { return s.display != nullptr; });
     }
-    // Opens the window's link on the main pair, as "Open I/F" does, with the
-    // device's end in `peer`; false without a pair.
-    bool link_to_device(std::optional<Peer>& peer) {
-        const auto pair = main_pair_from_environment();
+    // Takes the device's end of the main pair into `peer`; false without a
+    // pair.
+    bool device_end(std::optional<Peer>& peer) {
+        pair = main_pair_from_environment();
         if (!pair) return false;
         peer.emplace(pair->peer_path);
-        return peer->ok() && window.link.com_open(pair->port) == ComResult::ok &&
-               window.link.com_start_reader();
+        return peer->ok();
     }
+    // Opens the window's link on the main pair, as "Open I/F" does.
+    bool open_link() {
+        window.settings.com_port = pair->port;
+        return link_main_window(window) == nullptr;
+    }
+    bool link_to_device(std::optional<Peer>& peer) { return device_end(peer) && open_link(); }
+
+    std::optional<MainPair> pair;
 
     MainWindow window{GetModuleHandleA(nullptr)};
     HWND hwnd = nullptr;
 };
 
 TEST_F(MainWindowTest, CreationBuildsTheDisplayAndPlacesTheWindowOnTop) {
-    window.link_open = true;
     window.window_x = 300;
     create();
     char text[64] = {};
@@ -95,8 +102,8 @@ TEST_F(MainWindowTest, CreationBuildsTheDisplayAndPlacesTheWindowOnTop) {
 
     EXPECT_EQ(window.hwnd.load(), hwnd);
     EXPECT_EQ(main_window_of(hwnd), &window);
-    EXPECT_FALSE(window.link_open);
-    window.session.with_state([](SessionState& s) {
+    EXPECT_FALSE(main_window_linked(window));
+    window.panel.session().with_state([](SessionState& s) {
         ASSERT_TRUE(s.display);
         EXPECT_EQ(s.display->ddram[0], 'R');  // the idle status line
         EXPECT_EQ(s.display->display_control & 0x04, 0x04);
@@ -175,19 +182,19 @@ TEST(CommandLinePort, OnlyAPortNumberFromOneTo255) {
 
 TEST_F(MainWindowTest, TimerExpiresFlashTextAndAdvancesTheBlinkClock) {
     create();
-    window.session.with_state([](SessionState& s) { s.composition.flash_countdown = 2; });
-    const uint64_t requests = window.session.repaint_count();
+    window.panel.session().with_state([](SessionState& s) { s.composition.flash_countdown = 2; });
+    const uint64_t requests = window.panel.session().repaint_count();
     SendMessageA(hwnd, WM_TIMER, ID_MAIN_TIMER, 0);
-    EXPECT_EQ(
-        window.session.with_state([](SessionState& s) { return s.composition.flash_countdown; }),
-        1);
-    EXPECT_EQ(window.session.repaint_count(), requests);
+    EXPECT_EQ(window.panel.session().with_state(
+                  [](SessionState& s) { return s.composition.flash_countdown; }),
+              1);
+    EXPECT_EQ(window.panel.session().repaint_count(), requests);
     SendMessageA(hwnd, WM_TIMER, ID_MAIN_TIMER, 0);
-    window.session.with_state([](SessionState& s) {
+    window.panel.session().with_state([](SessionState& s) {
         EXPECT_EQ(s.composition.flash_countdown, 0);
         EXPECT_EQ(s.blink.counter, 2);
     });
-    EXPECT_EQ(window.session.repaint_count(), requests + 1);
+    EXPECT_EQ(window.panel.session().repaint_count(), requests + 1);
 }
 
 TEST_F(MainWindowTest, KeyMessagesNeverReachTheDefaultProcedure) {
@@ -208,7 +215,7 @@ TEST_F(MainWindowTest, KeyMessagesNeverReachTheDefaultProcedure) {
 TEST_F(MainWindowTest, KeyCodesReachTheDeviceOnlyWhileTheLinkIsOpen) {
     create();
     std::optional<Peer> device;
-    if (!link_to_device(device)) GTEST_SKIP() << "no COM port pair (run through with_com_ports.sh)";
+    if (!device_end(device)) GTEST_SKIP() << "no COM port pair (run through with_com_ports.sh)";
 
     BYTE keys[256] = {};
     keys[VK_SHIFT] = 0x80;
@@ -216,10 +223,10 @@ TEST_F(MainWindowTest, KeyCodesReachTheDeviceOnlyWhileTheLinkIsOpen) {
     // Link not yet open for keys: the chord still begins, but nothing is
     // written.
     EXPECT_EQ(SendMessageA(hwnd, WM_KEYDOWN, VK_CONTROL, 0), 1);
-    EXPECT_TRUE(window.keys.chord_active());
+    EXPECT_TRUE(window.panel.keys().chord_active());
     EXPECT_TRUE(device->read(300).empty());
 
-    window.link_open = true;
+    ASSERT_TRUE(open_link());
     EXPECT_EQ(SendMessageA(hwnd, WM_KEYDOWN, '2', 0), 1);
     EXPECT_EQ(SendMessageA(hwnd, WM_SYSKEYDOWN, VK_F10, 0), 1);
     EXPECT_EQ(SendMessageA(hwnd, WM_KEYUP, VK_CONTROL, 0), 1);
@@ -245,12 +252,11 @@ TEST_F(MainWindowTest, DestructionWaitsForTheReaderWhileServingItsRepaints) {
     create();
     std::optional<Peer> device;
     if (!link_to_device(device)) GTEST_SKIP() << "no COM port pair (run through with_com_ports.sh)";
-    window.link_open = true;
     // Clear-screen commands: each batch of them asks for a repaint that
     // waits for this thread's paint.
-    const uint64_t start = window.session.repaint_count();
+    const uint64_t start = window.panel.session().repaint_count();
     ASSERT_TRUE(device->write(std::vector<uint8_t>(2048, 0x89)));
-    ASSERT_TRUE(pump_until([&] { return window.session.repaint_count() > start; }));
+    ASSERT_TRUE(pump_until([&] { return window.panel.session().repaint_count() > start; }));
     ASSERT_TRUE(device->write(std::vector<uint8_t>(2048, 0x89)));
     Sleep(200);
 
@@ -260,10 +266,9 @@ TEST_F(MainWindowTest, DestructionWaitsForTheReaderWhileServingItsRepaints) {
     // must serve it, see the reader end, and only then stop the session. (A
     // destruction that waited without serving would never return.)
     ASSERT_TRUE(DestroyWindow(hwnd));
-    EXPECT_EQ(window.link.reader_thread(), nullptr);
-    EXPECT_FALSE(window.link.reader_running());
-    EXPECT_EQ(window.link.port_handle(), nullptr);
-    EXPECT_FALSE(window.link_open);
+    // The link, its reader and its port are gone.
+    EXPECT_EQ(window.panel.link(), nullptr);
+    EXPECT_FALSE(main_window_linked(window));
     EXPECT_FALSE(has_display());
 }
 

@@ -174,15 +174,16 @@ TEST_F(DialogTest, FailedOpeningIsShownAndLeavesTheLinkClosed) {
     click(IDC_OPEN_CLOSE);
     EXPECT_EQ(control_text(dialog, IDC_LINK_STATE), "Com Open Fail");
     EXPECT_EQ(control_text(dialog, IDC_OPEN_CLOSE), "Open I/F");
-    EXPECT_FALSE(main.link_open);
-    EXPECT_EQ(main.link.reader_thread(), nullptr);
+    EXPECT_FALSE(main_window_linked(main));
+    EXPECT_EQ(main.panel.link(), nullptr);
 }
 
 TEST_F(DialogTest, FailureTexts) {
-    EXPECT_STREQ(open_failure_text(ComResult::open_failed), "Com Open Fail");
-    EXPECT_STREQ(open_failure_text(ComResult::get_state_failed), "Get State Fail");
-    EXPECT_STREQ(open_failure_text(ComResult::set_state_failed), "Set State Fail");
-    EXPECT_STREQ(open_failure_text(ComResult::purge_failed), "Unknown Fail");
+    EXPECT_STREQ(open_failure_text(LinkResult::not_found), "Com Open Fail");
+    EXPECT_STREQ(open_failure_text(LinkResult::busy), "Com Open Fail");
+    EXPECT_STREQ(open_failure_text(LinkResult::cannot_read_settings), "Get State Fail");
+    EXPECT_STREQ(open_failure_text(LinkResult::cannot_configure), "Set State Fail");
+    EXPECT_STREQ(open_failure_text(LinkResult::cannot_start), "Unknown Fail");
 }
 
 TEST_F(DialogTest, PortDialogLeavesAnAbsentPortUnselected) {

@@ -1,10 +1,10 @@
-// The serial link to the device, the part every platform shares: the result
-// codes of opening a port, the shape of the receive callback, the states of
-// an open link, the device names of COM port numbers, and the reader's
-// batch: the one routine of the reader that needs no system call of its own.
+// The Win32 COM link's portable part: the shape of the receive callback, the
+// device names of COM port numbers, and the reader's batch, the one routine
+// of the reader that needs no system call of its own (so that it is tested
+// natively too). Results and states are the link seam's (link.h).
 //
-// A link is an object that owns its port, its reader and the reader's
-// running flag (com_link_win32.h on Windows). Its operations keep the link's
+// The link is an object that owns its port, its reader and the reader's
+// running flag (com_link_win32.h). Its operations keep the link's
 // own names: com_open opens and configures the port (19200 baud, 8N1, DTR
 // and RTS off, no XON/XOFF, 250 ms read time-out), com_start_reader starts
 // handing the received bytes to the callback, com_send_byte sends one key
@@ -25,19 +25,7 @@
 #include <span>
 #include <string>
 
-// The outcome of com_open; the values are the link's historical codes.
-enum class ComResult {
-    ok = 0,
-    open_failed = -4,
-    get_state_failed = -5,
-    set_state_failed = -6,
-    purge_failed = -10,
-};
-
-// An open link is linked while its port answers, and lost from the moment
-// its reads fail as those of a vanished port do until the port has been
-// opened again by the link itself.
-enum class ComLinkState { closed, linked, lost };
+#include "link/link.h"
 
 // Receives the bytes the device sent, in arrival order, on the link's reader:
 // one batch per call.

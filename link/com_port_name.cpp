@@ -5,7 +5,7 @@
 // own is taken as an ordinary file name.
 #include <string>
 
-#include "serial/com_link.h"
+#include "link/com_link.h"
 
 std::string com_port_name(uint8_t port) {
     const std::string number = std::to_string(port);

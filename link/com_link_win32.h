@@ -20,13 +20,15 @@
 #include <cstdint>
 #include <mutex>
 
+#include "link/com_link.h"
 #include "platform/handles_win32.h"
-#include "serial/com_link.h"
 
 class ComLink {
 public:
-    // `receive` is called on the reader thread with the bytes that arrive.
-    explicit ComLink(ComReceiveCallback receive);
+    // `receive` is called on the reader thread with the bytes that arrive,
+    // `state_changed` there too when the port is lost or comes back.
+    explicit ComLink(ComReceiveCallback receive,
+                     std::function<void(LinkState)> state_changed = nullptr);
     // Closes the link (see com_close).
     ~ComLink();
     ComLink(const ComLink&) = delete;
@@ -35,7 +37,7 @@ public:
     // Opens and configures the port, closing first whatever this link had
     // open. A failure after the port was opened releases it again, so that
     // the user can try once more.
-    ComResult com_open(uint8_t port);
+    LinkResult com_open(uint8_t port);
     // Closes the port and stops the reader, also while it is relinking;
     // returns once the reader has ended. Called on the thread that owns the
     // windows the callback repaints (setup dialog, window destruction):
@@ -57,7 +59,7 @@ public:
     static bool com_probe_port(uint8_t n);
 
     // closed, linked, or lost while the reader waits for the port to return.
-    ComLinkState link_state() const { return state_.load(); }
+    LinkState link_state() const { return state_.load(); }
     // The open port, or null (closed, or lost).
     HANDLE port_handle() const { return port_.load(); }
     // The reader thread, or null once com_close has ended it.
@@ -73,12 +75,16 @@ private:
     // Waits `ms` unless the link is being closed; false if it is.
     bool pause_unless_stopped(DWORD ms) const;
 
+    // Sets the state; a change the reader makes is reported.
+    void report_state(LinkState state);
+
     ComReceiveCallback receive_;
+    std::function<void(LinkState)> state_changed_;
     // The port number of the last successful com_open, which relink opens.
     uint8_t port_number_ = 0;
     // Read anew by every transfer; changed only under port_mutex_.
     std::atomic<HANDLE> port_{nullptr};
-    std::atomic<ComLinkState> state_{ComLinkState::closed};
+    std::atomic<LinkState> state_{LinkState::closed};
     std::atomic<bool> reader_running_{false};
     // Held by every write and by every change of port_ after com_open.
     std::mutex port_mutex_;

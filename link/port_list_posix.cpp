@@ -2,7 +2,7 @@
 // listed only when sysfs gives it a known UART type (nonzero), because the
 // kernel keeps nodes for ports that have no hardware. Links under serial/by-id lead to a
 // node that is then not listed a second time.
-#include "serial/port_list_posix.h"
+#include "link/port_list_posix.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -63,7 +63,7 @@ std::vector<SerialPortEntry> list_serial_ports(const std::string& dev_root,
     std::error_code error;
 
     std::vector<std::string> by_id;
-    for (const auto& entry : fs::directory_iterator(fs::path(dev_root) / "serial/by-id", error)) {
+    for (const auto& entry : fs::directory_iterator(fs::path(dev_root) / "link/by-id", error)) {
         by_id.push_back(entry.path().string());
     }
     std::sort(by_id.begin(), by_id.end());

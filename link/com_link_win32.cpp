@@ -33,7 +33,7 @@
 // closed handle. A reader of an earlier opening has therefore always ended
 // before the next one starts, and the owner may release whatever the
 // callback feeds once com_close has returned.
-#include "serial/com_link_win32.h"
+#include "link/com_link_win32.h"
 
 #include <array>
 #include <cstddef>
@@ -41,6 +41,9 @@
 #include <span>
 #include <string>
 #include <utility>
+
+#include "link/link_policy.h"
+#include "link/port_list_win32.h"
 
 namespace {
 
@@ -53,19 +56,19 @@ constexpr uint32_t link_flag_mask = 0xFFFFC48F;
 // after this long; writes have no time-out of their own.
 constexpr DWORD read_timeout_ms = 250;
 // Pause after configuring, before the receive buffer is purged.
-constexpr DWORD settle_ms = 400;
+constexpr auto settle_ms = static_cast<DWORD>(link_policy::settle.count());
 // A key's write that the device does not let through (output handshaking
 // held) is given up after this long, so that the window does not freeze.
-constexpr DWORD write_limit_ms = 500;
+constexpr auto write_limit_ms = static_cast<DWORD>(link_policy::key_write_limit.count());
 // Pause after a read that failed outright (port closed or gone) rather than
 // timed out: such reads fail at once, and the reader must not spin.
 constexpr DWORD failed_read_pause_ms = 30;
 // Reads that fail outright in a row before the link counts as lost.
 constexpr int failures_before_lost = 2;
 // Between two attempts to open a lost port.
-constexpr DWORD relink_period_ms = 500;
+constexpr auto relink_period_ms = static_cast<DWORD>(link_policy::retry.count());
 // The most bytes one batch takes; more waiting go to the next batch.
-constexpr size_t batch_limit = 4096;
+constexpr size_t batch_limit = link_policy::batch_limit;
 constexpr DWORD open_flags = FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL;
 
 // The DCB's bit fields share one 32-bit word, the one after BaudRate.
@@ -86,22 +89,33 @@ HANDLE open_port(uint8_t port, DWORD flags) {
                        nullptr);
 }
 
+// Why CreateFile could not open a port.
+LinkResult open_failure(DWORD error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            return LinkResult::busy;
+        default:
+            return LinkResult::not_found;
+    }
+}
+
 // The line settings and time-outs of the link; the settling pause and the
 // purge that follow are the caller's.
-ComResult set_line(HANDLE port) {
+LinkResult set_line(HANDLE port) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(port, &dcb)) return ComResult::get_state_failed;
+    if (!GetCommState(port, &dcb)) return LinkResult::cannot_read_settings;
     dcb.BaudRate = link_baud_rate;
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
     clear_link_flags(dcb);
-    if (!SetCommState(port, &dcb)) return ComResult::set_state_failed;
+    if (!SetCommState(port, &dcb)) return LinkResult::cannot_configure;
     COMMTIMEOUTS timeouts{};
     timeouts.ReadTotalTimeoutConstant = read_timeout_ms;
     SetCommTimeouts(port, &timeouts);
-    return ComResult::ok;
+    return LinkResult::ok;
 }
 
 // One overlapped transfer of `count` bytes on `port`, signalled through
@@ -157,23 +171,25 @@ private:
 
 }  // namespace
 
-ComLink::ComLink(ComReceiveCallback receive)
-    : receive_(std::move(receive)), stop_event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+ComLink::ComLink(ComReceiveCallback receive, std::function<void(LinkState)> state_changed)
+    : receive_(std::move(receive)),
+      state_changed_(std::move(state_changed)),
+      stop_event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 ComLink::~ComLink() {
     com_close();
 }
 
-ComResult ComLink::com_open(uint8_t port) {
+LinkResult ComLink::com_open(uint8_t port) {
     com_close();
     const HANDLE handle = open_port(port, open_flags);
-    if (handle == INVALID_HANDLE_VALUE) return ComResult::open_failed;
-    ComResult result = set_line(handle);
-    if (result == ComResult::ok) {
+    if (handle == INVALID_HANDLE_VALUE) return open_failure(GetLastError());
+    LinkResult result = set_line(handle);
+    if (result == LinkResult::ok) {
         Sleep(settle_ms);
-        if (!PurgeComm(handle, PURGE_RXCLEAR)) result = ComResult::purge_failed;
+        if (!PurgeComm(handle, PURGE_RXCLEAR)) result = LinkResult::cannot_start;
     }
-    if (result != ComResult::ok) {
+    if (result != LinkResult::ok) {
         // Released at once, so that the user can try again.
         CloseHandle(handle);
         return result;
@@ -181,8 +197,8 @@ ComResult ComLink::com_open(uint8_t port) {
     std::lock_guard lock(port_mutex_);
     port_number_ = port;
     port_ = handle;
-    state_ = ComLinkState::linked;
-    return ComResult::ok;
+    state_ = LinkState::linked;
+    return LinkResult::ok;
 }
 
 DWORD WINAPI ComLink::reader_main(LPVOID link) {
@@ -222,23 +238,32 @@ void ComLink::relink() {
     {
         std::lock_guard lock(port_mutex_);
         if (!reader_running_.load()) return;
-        state_ = ComLinkState::lost;
         if (const HANDLE gone = port_.exchange(nullptr)) CloseHandle(gone);
     }
+    report_state(LinkState::lost);
     while (pause_unless_stopped(relink_period_ms)) {
+        bool handle_taken = false;
         const HANDLE handle = open_port(port_number_, open_flags);
         if (handle == INVALID_HANDLE_VALUE) continue;
-        const bool ready = set_line(handle) == ComResult::ok && pause_unless_stopped(settle_ms) &&
+        const bool ready = set_line(handle) == LinkResult::ok && pause_unless_stopped(settle_ms) &&
                            PurgeComm(handle, PURGE_RXCLEAR);
-        std::lock_guard lock(port_mutex_);
-        if (ready && reader_running_.load()) {
-            port_ = handle;
-            state_ = ComLinkState::linked;
-            return;
+        {
+            std::lock_guard lock(port_mutex_);
+            if (ready && reader_running_.load()) {
+                port_ = handle;
+                handle_taken = true;
+            } else {
+                CloseHandle(handle);
+            }
         }
-        CloseHandle(handle);
+        if (handle_taken) return report_state(LinkState::linked);
         if (!reader_running_.load()) return;
     }
+}
+
+void ComLink::report_state(LinkState state) {
+    state_ = state;
+    if (state_changed_) state_changed_(state);
 }
 
 bool ComLink::com_start_reader() {
@@ -270,7 +295,7 @@ void ComLink::com_close() {
         wait_serving_sent_messages(thread.get());
     }
     if (port != nullptr) CloseHandle(port);
-    state_ = ComLinkState::closed;
+    state_ = LinkState::closed;
 }
 
 int ComLink::com_write(const uint8_t* buffer, uint32_t count) {
@@ -315,4 +340,8 @@ bool ComLink::com_probe_port(uint8_t n) {
         default:
             return false;
     }
+}
+
+bool com_port_present(uint8_t n) {
+    return ComLink::com_probe_port(n);
 }

@@ -1,0 +1,47 @@
+// The Qt loop driver of a remote panel (panel_driver.h).
+#include "app/qt/panel_driver.h"
+
+#include <algorithm>
+#include <chrono>
+
+PanelDriver::PanelDriver(RemotePanel& panel, QObject* parent) : QObject(parent), panel_(panel) {
+    wake_.setSingleShot(true);
+    wake_.setTimerType(Qt::PreciseTimer);
+    connect(&wake_, &QTimer::timeout, this, &PanelDriver::on_ready);
+    connect(&tick_, &QTimer::timeout, this, [this] { panel_.tick(); });
+    tick_.start(RemotePanel::tick_period);
+}
+
+void PanelDriver::on_ready() {
+    panel_.service();
+    rearm();
+}
+
+void PanelDriver::rearm() {
+    const LinkWatch watch = panel_.watch();
+    if (watch.fd != watched_fd_) {
+        // Off at once (the descriptor may be closed already), deleted later:
+        // this may run inside one of their signals.
+        for (std::unique_ptr<QSocketNotifier>* notifier : {&reader_, &writer_}) {
+            if (!*notifier) continue;
+            (*notifier)->setEnabled(false);
+            notifier->release()->deleteLater();
+        }
+        watched_fd_ = watch.fd;
+        if (watch.fd >= 0) {
+            reader_ = std::make_unique<QSocketNotifier>(watch.fd, QSocketNotifier::Read);
+            writer_ = std::make_unique<QSocketNotifier>(watch.fd, QSocketNotifier::Write);
+            connect(reader_.get(), &QSocketNotifier::activated, this, &PanelDriver::on_ready);
+            connect(writer_.get(), &QSocketNotifier::activated, this, &PanelDriver::on_ready);
+        }
+    }
+    if (reader_) reader_->setEnabled(watch.read);
+    if (writer_) writer_->setEnabled(watch.write);
+    if (watch.wake) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(*watch.wake - LinkClock::now());
+        wake_.start(std::max<std::chrono::milliseconds>(left, std::chrono::milliseconds(0)));
+    } else {
+        wake_.stop();
+    }
+}

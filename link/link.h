@@ -1,0 +1,104 @@
+// The link seam: a line to one device, whatever carries it.
+//
+// A link is opened on a target (a device path, a COM port, the demo device,
+// later a network port or a recording) and then hands on what the device
+// sends, in arrival order and in batches, takes key codes to send, and knows
+// its state: closed, linked, or lost while it waits for its target to come
+// back. Every failure comes back as one LinkResult, each with the sentence
+// the user sees.
+//
+// Two kinds of link sit behind this interface. Loop-driven links (a POSIX
+// terminal, the demo device) own no thread: their owner's loop watches the
+// descriptor and the moment that watch() names and calls service(), so that
+// a Qt window, the CLI's poll loop and a Python thread all drive the same
+// code. Thread links (the Win32 COM link) read on a thread of their own and
+// hand their batches on from there; their watch() asks for nothing.
+//
+// The timing every link keeps (the settle after each opening, the retry of a
+// lost target, the batch size, the time a key may wait for the line) is
+// written once, in link_policy.h.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+using LinkClock = std::chrono::steady_clock;
+
+// closed: not opened, or closed by its owner. linked: the target is open.
+// lost: the target went away (a USB adapter pulled, a server gone); the link
+// tries the same target again until it is back or closed.
+enum class LinkState { closed, linked, lost };
+
+// "closed", "linked" or "lost".
+const char* link_state_name(LinkState state);
+
+// The outcome of opening a link.
+enum class LinkResult {
+    ok,
+    not_found,             // no such device or port (or it has gone)
+    permission_denied,     // the user may not open it
+    busy,                  // another program holds it
+    not_a_serial_port,     // something that is no serial line
+    cannot_read_settings,  // the port's line settings could not be read
+    cannot_configure,      // the line settings were refused
+    cannot_start,          // opened and configured, but reading could not start
+    bad_target,            // the target string names nothing a link can open
+};
+
+// The reason of a failed open in the program's words ("port not found",
+// "permission denied (is the user in the dialout group?)", ...); "linked"
+// for ok.
+const char* link_result_text(LinkResult result);
+
+// What a link hands to its owner.
+struct LinkEvents {
+    // The bytes the device sent, in arrival order, one batch per call: on the
+    // thread that calls service() (loop-driven links) or on the link's
+    // reader thread (thread links).
+    std::function<void(std::span<const uint8_t>)> received;
+    // Bytes that arrived while the link settled after an opening and were
+    // dropped (they may be the tail of a command whose start was never seen).
+    std::function<void(std::span<const uint8_t>)> dropped;
+    // The state changed after open() returned: a loss, a relink. On the same
+    // thread as `received`.
+    std::function<void(LinkState)> state_changed;
+};
+
+// What a loop-driven link waits for: input (and, while key codes wait, room
+// for output) on `fd`, or the moment `wake`, whichever comes first; then
+// its owner calls service(). Nothing to watch: fd -1 and no wake.
+struct LinkWatch {
+    int fd = -1;
+    bool read = false;
+    bool write = false;
+    std::optional<LinkClock::time_point> wake;
+};
+
+class Link {
+public:
+    virtual ~Link() = default;
+
+    // Opens the target, closing first whatever was open. On failure the link
+    // stays closed and the reason is returned; on success it is linked, its
+    // first bytes are dropped while it settles.
+    virtual LinkResult open() = 0;
+    // Closes the target and stops any retrying; the link is closed. For a
+    // thread link it returns once the reader has ended.
+    virtual void close() = 0;
+    // Sends key codes while linked; false (and nothing sent) otherwise. It
+    // never waits for the line: codes that the line does not take within
+    // the key write limit are dropped.
+    virtual bool send(std::span<const uint8_t> codes) = 0;
+    virtual LinkState state() const = 0;
+    // The target as given, e.g. "/dev/ttyUSB0", "COM5", "demo".
+    virtual const std::string& target() const = 0;
+
+    // Loop-driven links: what to wait for, and the call to make when it has
+    // come (at `now`). A thread link asks for nothing.
+    virtual LinkWatch watch() const { return {}; }
+    virtual void service(LinkClock::time_point /*now*/) {}
+};

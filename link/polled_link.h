@@ -1,0 +1,65 @@
+// The link policy over a transport, for loop-driven links: written once,
+// driven by whichever loop owns the link (Qt, the CLI's poll, a thread of
+// the Python module).
+//
+// Opening is the same every time, at the first open and at every relink:
+// the transport is opened, then for the settle time whatever arrives is
+// read and dropped (the device may still be sending the tail of something
+// the program never saw the start of). A hang-up makes the link lost: the
+// transport is closed, and the same target is opened again every retry
+// period until it opens or the link is closed.
+//
+// Key codes never wait on the owner's thread: send() queues them and writes
+// what the line takes at once; the rest goes out as the descriptor takes
+// it, and a code still waiting after the key write limit is dropped.
+//
+// Time is what the owner passes to service(), so the policy runs the same
+// under a test's clock.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/link.h"
+#include "link/transport.h"
+
+class PolledLink final : public Link {
+public:
+    // `open_transport` opens the target anew for each opening.
+    PolledLink(std::string target, TransportOpener open_transport, LinkEvents events);
+    ~PolledLink() override = default;
+    PolledLink(const PolledLink&) = delete;
+    PolledLink& operator=(const PolledLink&) = delete;
+
+    LinkResult open() override;
+    void close() override;
+    bool send(std::span<const uint8_t> codes) override;
+    LinkState state() const override { return state_; }
+    const std::string& target() const override { return target_; }
+    LinkWatch watch() const override;
+    void service(LinkClock::time_point now) override;
+
+private:
+    struct PendingCode {
+        uint8_t code;
+        LinkClock::time_point deadline;
+    };
+
+    void take_input(LinkClock::time_point now);
+    void push_output(LinkClock::time_point now);
+    void lose(LinkClock::time_point now);
+    void try_relink(LinkClock::time_point now);
+    void set_state(LinkState state);
+
+    std::string target_;
+    TransportOpener open_transport_;
+    LinkEvents events_;
+    std::unique_ptr<Transport> transport_;
+    LinkState state_ = LinkState::closed;
+    LinkClock::time_point settle_end_{};
+    LinkClock::time_point retry_at_{};
+    std::deque<PendingCode> pending_;
+    std::vector<uint8_t> buffer_;
+};
