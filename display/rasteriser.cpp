@@ -35,14 +35,6 @@ constexpr int32_t graphic_rows = 64;
 static_assert(lcd_gdram_size >= 31 * gdram_line_bytes + gdram_half_offset + gdram_row_bytes,
               "every graphic-RAM line byte the rasteriser reads lies inside graphic RAM");
 
-// The cursor to draw this render: the C and B bits of display_control, with
-// B dropped during the blink's off phase.
-uint8_t visible_cursor(const LcdController& c, int32_t blink_phase) {
-    uint8_t cursor = c.display_control & (cursor_underline | cursor_block);
-    if ((cursor & cursor_block) && blink_phase == 1) cursor &= ~cursor_block;
-    return cursor;
-}
-
 // One text row's display-RAM addresses, column by column, as
 // lcd_cell_address gives them, stepping the offset instead of dividing for
 // every cell (columns beyond row_stride wrap the same way).
@@ -94,7 +86,7 @@ uint8_t glyph_dot(std::span<const uint8_t> g, int32_t k, int32_t l) {
 // display is off. Cells reaching past the matrix's right edge are clipped.
 template <CellShape shape>
 void render_cells(LcdController& c, int32_t blink_phase) {
-    const uint8_t cursor = visible_cursor(c, blink_phase);
+    const uint8_t cursor = lcd_visible_cursor(c, blink_phase);
     const bool on = (c.display_control & display_on_bit) != 0;
     const size_t width = static_cast<size_t>(c.dot_width);
     for (int32_t i = 0; i < c.rows; ++i) {
@@ -152,6 +144,12 @@ void render_graphic_ram(LcdController& c) {
 }
 
 }  // namespace
+
+uint8_t lcd_visible_cursor(const LcdController& c, int32_t blink_phase) {
+    uint8_t cursor = c.display_control & (cursor_underline | cursor_block);
+    if ((cursor & cursor_block) && blink_phase == 1) cursor &= ~cursor_block;
+    return cursor;
+}
 
 int32_t lcd_cell_address(LcdController& c, int32_t row, int32_t column) {
     row = std::clamp(row, 0, c.rows - 1);

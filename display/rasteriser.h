@@ -25,6 +25,10 @@ inline constexpr std::array<int32_t, 4> graphic_row_start_table = {0, 16, 8, 24}
 // by the display shift. A negative display_shift is normalised in place.
 int32_t lcd_cell_address(LcdController& c, int32_t row, int32_t column);
 
+// The cursor a render draws: the C (underline, 0x02) and B (block, 0x01)
+// bits of display_control, with B dropped while blink_phase is 1.
+uint8_t lcd_visible_cursor(const LcdController& c, int32_t blink_phase);
+
 // Rewrites every dot that a cell or graphic RAM covers from the current
 // state; a blinking block cursor is hidden while blink_phase is 1 (the phase
 // comes from the blink clock of whoever owns the controller).

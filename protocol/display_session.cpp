@@ -59,6 +59,12 @@ void DisplaySession::on_timer() {
     blink_tick(state_.blink);
 }
 
+std::optional<ScreenSnapshot> DisplaySession::snapshot() {
+    std::lock_guard lock(mutex_);
+    if (!state_.display) return std::nullopt;
+    return take_screen_snapshot(*state_.display, state_.blink.phase);
+}
+
 void DisplaySession::request_repaint() {
     ++repaints_;
     if (repaint_) repaint_();

@@ -15,11 +15,13 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 
 #include "display/lcd_controller.h"
 #include "display/rasteriser.h"
 #include "protocol/interpreter.h"
+#include "protocol/screen_snapshot.h"
 
 class DisplaySession {
 public:
@@ -76,8 +78,14 @@ public:
         return true;
     }
 
-    // Runs `inspect` on the whole state under the lock, for tools and tests
-    // that read the screen or drive the composition routines directly.
+    // The screen as a value, taken under the lock at the blink clock's phase
+    // (the dots rendered as render() would). Empty when there is no
+    // controller.
+    std::optional<ScreenSnapshot> snapshot();
+
+    // Runs `inspect` on the whole state under the lock, for tests that drive
+    // the composition routines directly or check the interpreter's fields;
+    // the screen itself is read through snapshot().
     template <class Inspect>
     decltype(auto) with_state(Inspect&& inspect) {
         std::lock_guard lock(mutex_);

@@ -14,7 +14,7 @@
 namespace {
 
 // A bare controller, without the start-up screen.
-class CellPrimitives : public SessionTest {
+class CellPrimitives : public RoutineTest {
 protected:
     void SetUp() override { display = lcd_create(20, 4, 1); }
 

@@ -31,10 +31,10 @@ protected:
     // interpreter starts; a chunk must never end inside a command.
     void feed(const std::vector<uint8_t>& bytes) {
         for (uint8_t b : bytes) {
-            if (host.cmd_state == ST_IDLE && b >= 0x85 && b <= 0xA6) started.insert(b);
+            if (host().cmd_state == ST_IDLE && b >= 0x85 && b <= 0xA6) started.insert(b);
             session.interpret_byte(b);
         }
-        EXPECT_EQ(host.cmd_state, ST_IDLE) << "a chunk ends inside a command";
+        EXPECT_EQ(host().cmd_state, ST_IDLE) << "a chunk ends inside a command";
     }
     void power_up() {
         feed(device.start());
@@ -46,9 +46,11 @@ protected:
     }
     void wait(uint32_t ms) { feed(device.advance(ms)); }
     // Columns 17..20 of row 1: "TX" and the right number, or an override.
-    std::string right_field() const { return row_text(1).substr(16, 4); }
-    size_t cursor_column_on_row_3() const {
-        return static_cast<size_t>(display->ddram_cursor - 0x13);
+    std::string right_field() { return row_text(1).substr(16, 4); }
+    size_t cursor_column_on_row_3() {
+        const ScreenCursor cursor = screen().cursor;
+        EXPECT_EQ(cursor.row, 3);
+        return static_cast<size_t>(cursor.column);
     }
 
     DemoDevice device{7};
@@ -83,7 +85,7 @@ TEST_F(DemoScreens, PowerUpBringsTheDisplayBackInStep) {
     DemoDevice next{7};
     for (uint8_t b : next.start()) session.interpret_byte(b);
     for (uint8_t b : next.advance(2000)) session.interpret_byte(b);
-    EXPECT_EQ(host.cmd_state, ST_IDLE);
+    EXPECT_EQ(host().cmd_state, ST_IDLE);
     EXPECT_EQ(row_text(1), fresh);
 }
 
@@ -113,7 +115,7 @@ TEST_F(DemoScreens, NameEntryEchoesKeysAtTheCursorAndBackspaceErases) {
     EXPECT_EQ(row_text(3), padded("Name: QOR-7"));
     EXPECT_EQ(row_text(4), "Enter=save  Esc=undo");
     EXPECT_EQ(cursor_column_on_row_3(), 12u);
-    EXPECT_NE(display->display_control & 0x03, 0) << "the cursor is visible";
+    EXPECT_NE(screen().cursor.style, ScreenCursor::Style::none) << "the cursor is visible";
     type("X1\\");
     EXPECT_EQ(row_text(3), padded("Name: QOR-7X1\x03"));
     press(backspace);
@@ -126,7 +128,7 @@ TEST_F(DemoScreens, NameEntryEchoesKeysAtTheCursorAndBackspaceErases) {
     EXPECT_EQ(cursor_column_on_row_3(), 19u);
     press(enter);
     EXPECT_EQ(row_text(2), padded("> Name: QOR-7XABCDEF"));
-    EXPECT_EQ(display->display_control & 0x03, 0) << "the menu hides the cursor";
+    EXPECT_EQ(screen().cursor.style, ScreenCursor::Style::none) << "the menu hides the cursor";
     press(enter);
     for (int i = 0; i < 12; ++i) press(backspace);
     type("PUMP");
@@ -210,9 +212,9 @@ TEST_F(DemoScreens, MainScreenChangesByItselfWithinEveryTwoSeconds) {
     const std::string menu = row_text(2) + row_text(3) + row_text(4);
     std::set<std::string> meters, modes;
     for (int round = 0; round < 15; ++round) {
-        const auto before = display->ddram;
+        const auto before = screen().cells;
         wait(2000);
-        EXPECT_NE(display->ddram, before) << "still after " << 2 * (round + 1) << " s";
+        EXPECT_NE(screen().cells, before) << "still after " << 2 * (round + 1) << " s";
         meters.insert(row_text(1).substr(5, 5));
         modes.insert(row_text(1).substr(11, 5));
     }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,12 +63,9 @@ public:
 
     // The text of row 2, the session's row-text target.
     std::string row2() {
-        return session_.with_state([](SessionState& s) {
-            std::string text;
-            for (int column = 0; column < 20; ++column)
-                text += static_cast<char>(s.display->ddram[0x40 + column]);
-            return text;
-        });
+        const std::optional<ScreenSnapshot> screen = session_.snapshot();
+        if (!screen) return "(no controller)";
+        return std::string(screen->cells[1].begin(), screen->cells[1].end());
     }
 
 private:
@@ -111,10 +109,9 @@ TEST(ProtocolThreads, ReaderAndTimerShareTheDisplay) {
     // Row 2 holds the last round's text whatever the interleaving; the
     // interpreter ended idle with the cursor where device text left it.
     EXPECT_EQ(painted.row2().substr(0, 9), "round 399");
-    session.with_state([](SessionState& s) {
-        EXPECT_EQ(s.host.cmd_state, ST_IDLE);
-        EXPECT_EQ(s.display->ddram_cursor, 0x54);  // after the 20th character of row 2
-    });
+    session.with_state([](SessionState& s) { EXPECT_EQ(s.host.cmd_state, ST_IDLE); });
+    EXPECT_EQ(session.snapshot().value().cursor.address,
+              0x54);  // after the 20th character of row 2
 }
 
 // Two devices in one process: each session keeps its own screen, interpreter
@@ -138,10 +135,8 @@ TEST(ProtocolThreads, TwoSessionsShareNothing) {
     // The second took each round as one batch: one repaint a round.
     EXPECT_EQ(second.reader_paints.load(), 100u);
     EXPECT_EQ(second.session().repaint_count(), second.reader_paints.load());
-    second.session().with_state([](SessionState& s) {
-        EXPECT_EQ(s.display->ddram[0x14], 'Z');
-        EXPECT_EQ(s.blink.counter, 0);
-    });
+    EXPECT_EQ(second.session().snapshot().value().cells[2][0], 'Z');  // row 3, column 1
+    second.session().with_state([](SessionState& s) { EXPECT_EQ(s.blink.counter, 0); });
     first.session().with_state([](SessionState& s) { EXPECT_EQ(s.blink.counter, 5); });
 }
 

@@ -1,8 +1,11 @@
 // The protocol tests' view of one device: a display session started as the
-// program starts it, its state reached directly (the tests run on one
-// thread), and the 20 x 4 screen read back by cell (1-based column and row,
-// at the addresses the 4-row geometry gives the rows) or by row as a string,
-// glyph codes 0..7 as \x0N.
+// program starts it, and its 20 x 4 screen read back through the session's
+// snapshot, by cell (1-based column and row) or by row as a string of codes,
+// glyph codes 0..7 as \x0N. The interpreter's fields and the controller's
+// registers are read as copies taken under the session's lock.
+//
+// Tests that call the composition routines themselves use RoutineTest, which
+// also reaches the session state directly (the tests run on one thread).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "protocol/display_session.h"
@@ -20,21 +24,36 @@ class SessionTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(session.start()); }
 
-    uint8_t cell(int column, int row) const {
-        const auto address = (screen_row_address[static_cast<size_t>(row - 1)] + column - 1) & 0x7F;
-        return display->ddram[static_cast<size_t>(address)];
+    ScreenSnapshot screen() {
+        std::optional<ScreenSnapshot> snapshot = session.snapshot();
+        EXPECT_TRUE(snapshot.has_value()) << "the session has no controller";
+        return snapshot.value_or(ScreenSnapshot{});
     }
 
-    std::string row_text(int row) const {
-        std::string text;
-        for (int column = 1; column <= 20; ++column) text += static_cast<char>(cell(column, row));
-        return text;
+    uint8_t cell(int column, int row) {
+        return screen().cells[static_cast<size_t>(row - 1)][static_cast<size_t>(column - 1)];
+    }
+
+    std::string row_text(int row) {
+        const auto cells = screen().cells[static_cast<size_t>(row - 1)];
+        return std::string(cells.begin(), cells.end());
+    }
+
+    HostInterpreter host() {
+        return session.with_state([](const SessionState& s) { return s.host; });
+    }
+
+    LcdController controller() {
+        return session.with_state([](const SessionState& s) { return *s.display; });
     }
 
     DisplaySession session;
+};
+
+class RoutineTest : public SessionTest {
+protected:
     SessionState& state = session.with_state([](SessionState& s) -> SessionState& { return s; });
     std::unique_ptr<LcdController>& display = state.display;
-    HostInterpreter& host = state.host;
     CompositionState& composition = state.composition;
 };
 

@@ -14,7 +14,7 @@
 
 namespace {
 
-class StatusLine : public SessionTest {
+class StatusLine : public RoutineTest {
 protected:
     // One dot row of a custom character, read back through the controller.
     uint8_t glyph_row(int glyph, int row) {

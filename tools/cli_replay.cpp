@@ -6,16 +6,21 @@
 //   replay [--hex] [--ticks N] [--png FILE] [--size 1-4] [--scheme N] [FILE]
 //
 // The stream comes from FILE or standard input, raw or, with --hex, as hex
-// text in which 't' is one 100 ms timer tick (byte_stream.h). The whole input
-// is parsed before anything runs, so bad input prints nothing but one line
-// on standard error (exit status 2). --ticks N adds N timer ticks after the
-// stream.
+// text in which 't' is one 100 ms timer tick (byte_stream.h). It is read and
+// run in pieces of 64 KiB, so a stream of any length replays in the same
+// memory. Nothing is printed or written before the whole stream has run:
+// bad input, wherever it is, prints nothing but one line on standard error
+// (exit status 2). --ticks N adds N timer ticks after the stream.
+//
+// Every byte is handed to the interpreter on its own, so "repaints N" counts
+// each command's repaint request (see the subcommand's help).
 //
 // The replay runs in a display session of its own, built on the stack, so
 // nothing of it outlives the subcommand.
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "image/window_image.h"
@@ -44,28 +49,44 @@ bool write_window_png(DisplaySession& session, const ReplayOptions& options) {
     return write_png(options.png_path, pixels, width, height);
 }
 
+// Reads the stream piece by piece and runs each piece as soon as it is read
+// (and parsed, for hex text). False with `error` set when the source cannot
+// be read or its hex text is malformed.
+bool run_stream(DisplaySession& session, const ReplayOptions& options, std::string& error) {
+    constexpr size_t piece_size = 64 * 1024;
+    HexStreamParser parser;
+    std::vector<StreamStep> steps;
+    bool parsed = true;
+    const auto run_piece = [&](std::string_view piece) {
+        if (!options.hex) {
+            for (const char b : piece) session.interpret_byte(static_cast<uint8_t>(b));
+            return true;
+        }
+        steps.clear();
+        parsed = parser.feed(piece, steps, error);
+        if (!parsed) return false;
+        for (const StreamStep& step : steps) {
+            if (step.tick) {
+                session.on_timer();
+            } else {
+                session.interpret_byte(step.value);
+            }
+        }
+        return true;
+    };
+    if (!read_stream_pieces(options.input_path, piece_size, run_piece, error)) return false;
+    return parsed && (!options.hex || parser.finish(error));
+}
+
 }  // namespace
 
 int cli_replay(const ReplayOptions& options) {
-    std::string text;
-    std::string error;
-    std::vector<StreamStep> steps;
-    if (!read_stream_source(options.input_path, text, error) ||
-        !parse_byte_stream(text, options.hex, steps, error)) {
-        return report_bad_input("replay: " + error);
-    }
-
     DisplaySession session;
     if (!session.start()) {
         return report_bad_input("replay: cannot create the display controller");
     }
-    for (const StreamStep& step : steps) {
-        if (step.tick) {
-            session.on_timer();
-        } else {
-            session.interpret_byte(step.value);
-        }
-    }
+    std::string error;
+    if (!run_stream(session, options, error)) return report_bad_input("replay: " + error);
     for (uint32_t i = 0; i < options.ticks; ++i) session.on_timer();
 
     // The picture first, so that a file that cannot be written leaves no

@@ -22,6 +22,7 @@ bad "odd number of hex digits" "line 1, column 4" "94 7" --hex
 bad "odd digits on a later line" "line 3, column 1" $'94 07\n# a comment 9\nA' --hex
 bad "character that is not hex" "line 2, column 4" $'9E\n94 0G' --hex
 bad "digit split by a tick" "line 1, column 1" "9t4" --hex
+bad "0x prefix" "line 1, column 1: .*\"0x\" prefixes are not pairs" "0x87" --hex
 bad "unknown option" "--fast" "" --fast
 bad "ticks without a value" "--ticks" "" --ticks
 bad "ticks not a number" "--ticks" "" --ticks ten

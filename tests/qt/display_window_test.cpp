@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "app/qt/program_options.h"
@@ -254,12 +255,11 @@ private slots:
 
 private:
     static QByteArray row(DisplayWindow& window, int row) {
-        static constexpr std::array<int, 4> start = {0x00, 0x40, 0x14, 0x54};
-        return window.session().with_state([&](SessionState& s) {
-            return QByteArray(reinterpret_cast<const char*>(s.display->ddram.data()) +
-                                  start[static_cast<size_t>(row - 1)],
-                              20);
-        });
+        const std::optional<ScreenSnapshot> screen = window.session().snapshot();
+        if (!screen) return "(no controller)";
+        const auto& cells = screen->cells[static_cast<size_t>(row - 1)];
+        return QByteArray(reinterpret_cast<const char*>(cells.data()),
+                          static_cast<qsizetype>(cells.size()));
     }
 
     QTemporaryDir config_;
