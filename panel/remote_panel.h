@@ -23,12 +23,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 
 #include "keyboard/key_translation.h"
 #include "link/link.h"
 #include "protocol/display_session.h"
+#include "protocol/screen_snapshot.h"
 
 enum class PanelEventKind { received, dropped, sent, tick, link };
 
@@ -85,6 +87,9 @@ public:
     LinkWatch watch() const;
     void service(LinkClock::time_point now = LinkClock::now());
 
+    // What the display shows now, taken in one call under the session's lock
+    // (empty before start()).
+    std::optional<ScreenSnapshot> screen() { return session_.snapshot(); }
     DisplaySession& session() { return session_; }
     KeyTranslator& keys() { return keys_; }
     // Installs the tap; before the link opens.
