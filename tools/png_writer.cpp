@@ -18,11 +18,19 @@ void write_bytes(png_structp png, png_bytep data, size_t size) {
 
 void flush_nothing(png_structp) {}
 
+// libpng's own handlers would print its messages; the caller reports the
+// output file's reason instead.
+[[noreturn]] void stop_encoding(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+void ignore_warning(png_structp, png_const_charp) {}
+
 // Encodes the picture into the output. libpng reports errors by jumping
 // back to the setjmp point, so nothing here needs destruction, and nothing
 // set after the setjmp is used after the jump.
 bool encode(OutputFile& out, const uint32_t* pixels, uint8_t* row, int32_t width, int32_t height) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, stop_encoding, ignore_warning);
     if (png == nullptr) return false;
     png_infop info = png_create_info_struct(png);
     if (info == nullptr) {

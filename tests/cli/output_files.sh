@@ -50,6 +50,16 @@ ln -s dotfiles/new.png "$work/new-link.png"
 grep -qa "repaints" "$work/out" || fail "png -: no dump after the picture"
 [[ ! -e "$work/-" ]] || fail "png -: wrote a file named '-'"
 
+# A picture that does not fit (under a file size limit, as on a full disk)
+# fails with one line giving the reason, and leaves the old file whole.
+echo "old" >"$work/limited.png"
+status=0
+(trap '' XFSZ && ulimit -f 2 && exec "$cli" font --rom 1 --png "$work/limited.png") \
+    >/dev/null 2>"$work/err" || status=$?
+failed "png over the size limit" "cannot write $work/limited.png: File too large"
+[[ $(cat "$work/limited.png") == old ]] || fail "png over the size limit: the old file was changed"
+[[ $(ls "$work" | grep -c '^limited') -eq 1 ]] || fail "png over the size limit: left $(ls "$work")"
+
 # Places that are no regular file are refused, and nothing is left beside
 # them. The device is one of the test's own where it may make one, so that a
 # tool that replaces it cannot take the system's /dev/full with it (an
