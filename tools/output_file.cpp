@@ -64,6 +64,9 @@ bool OutputFile::open(const std::string& path) {
     if (replaces && !S_ISREG(existing.st_mode)) {
         return fail(std::string("it is ") + kind_of(existing.st_mode) + ", not a regular file");
     }
+    // The rename would replace a file this user may not write to, as a
+    // plain write would not.
+    if (replaces && ::access(target_.c_str(), W_OK) != 0) return fail(std::strerror(errno));
     temporary_ = target_ + ".tmp" + std::to_string(::getpid());
     fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0) return fail(std::strerror(errno));

@@ -1,10 +1,10 @@
 // The one way the tools write a file: pictures now, anything else they save
 // later.
 //
-// "-" is standard output. Any other path must name a regular file or
-// nothing: a directory, device, FIFO or socket there is refused, never
-// replaced. A symbolic link is followed, so the file it points to is written
-// and the link stays. The data goes to a temporary file beside that target,
+// "-" is standard output. Any other path must name a regular file this
+// user may write to, or nothing: a directory, device, FIFO or socket there,
+// or a read-only file, is refused, never replaced. A symbolic link is followed, so the file it
+// points to is written and the link stays. The data goes to a temporary file beside that target,
 // which is renamed onto it only once everything is written, so a failed write
 // leaves the old file whole and no half file under its name. A replaced file
 // keeps its mode (and, where the process may set it, its owner).

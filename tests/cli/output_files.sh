@@ -92,4 +92,18 @@ done
 [[ -z $(ls "$work/folder") && -z $(find "$(dirname "$device")" -maxdepth 1 -name "$(basename "$device").*") ]] ||
     fail "temporary files left"
 
+# A read-only picture is refused as a plain write would refuse it. Root
+# writes it all the same, so as root the tool runs as the user nobody.
+as_user=()
+[[ $(id -u) -eq 0 ]] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+mkdir "$work/shared"
+chmod 0777 "$work" "$work/shared"
+"${as_user[@]}" sh -c 'echo old >"$1" && chmod 0444 "$1"' - "$work/shared/readonly.png"
+status=0
+"${as_user[@]}" "$cli" font --rom 1 --png "$work/shared/readonly.png" >/dev/null 2>"$work/err" ||
+    status=$?
+failed "png over a read-only file" "cannot write $work/shared/readonly.png"
+[[ $(cat "$work/shared/readonly.png") == old && $(ls "$work/shared") == readonly.png ]] ||
+    fail "png over a read-only file: the file was replaced or a file left beside it"
+
 finish
