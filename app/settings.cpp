@@ -1,9 +1,9 @@
 // The settings record as its 12-byte little-endian file image, and the path
 // of the file beside the executable.
 //
-// The codec goes through the byte image in both directions, so a short file
-// is simply overlaid on the image of the record it finds, and the reserved
-// bytes travel through unchanged.
+// The codec goes through the byte image in both directions, so the reserved
+// bytes travel through unchanged. Reading checks the two fields the window
+// is drawn from against the ranges the window knows.
 #include "app/settings.h"
 
 #include <algorithm>
@@ -19,22 +19,24 @@ std::array<uint8_t, settings_file_size> settings_to_bytes(const AppSettings& s) 
     return bytes;
 }
 
-void settings_overlay_bytes(AppSettings& s, const uint8_t* bytes, size_t count) {
-    std::array<uint8_t, settings_file_size> image = settings_to_bytes(s);
-    std::copy_n(bytes, std::min(count, settings_file_size), image.begin());
-    uint32_t scheme = 0;
-    for (size_t i = 0; i < 4; ++i) scheme |= uint32_t{image[4 + i]} << (8 * i);
-    s.com_port = image[0];
-    std::copy_n(image.begin() + 1, 3, s.reserved_a.begin());
-    s.color_scheme = static_cast<int32_t>(scheme);
-    s.size_preset = image[8];
-    std::copy_n(image.begin() + 9, 3, s.reserved_b.begin());
-}
-
 void settings_set_defaults(AppSettings& s) {
     s.com_port = 0;
     s.color_scheme = 1;
     s.size_preset = 1;
+}
+
+AppSettings settings_from_file(const uint8_t* bytes, size_t count) {
+    AppSettings s;
+    settings_set_defaults(s);
+    if (count < settings_file_size) return s;
+    uint32_t scheme = 0;
+    for (size_t i = 0; i < 4; ++i) scheme |= uint32_t{bytes[4 + i]} << (8 * i);
+    s.com_port = bytes[0];
+    std::copy_n(bytes + 1, 3, s.reserved_a.begin());
+    if (scheme <= 2) s.color_scheme = static_cast<int32_t>(scheme);
+    if (bytes[8] >= 1 && bytes[8] <= 4) s.size_preset = bytes[8];
+    std::copy_n(bytes + 9, 3, s.reserved_b.begin());
+    return s;
 }
 
 std::string settings_path_for(const std::string& executable_path) {

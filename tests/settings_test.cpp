@@ -1,5 +1,5 @@
-// The settings record's file image (layout, byte order, short files,
-// reserved bytes), the first-run defaults and the settings path rule.
+// The settings record's file image (layout, byte order, reserved bytes,
+// damaged files), the first-run defaults and the settings path rule.
 #include "app/settings.h"
 
 #include <gtest/gtest.h>
@@ -25,44 +25,43 @@ TEST(SettingsRecord, ImageIsLittleEndianWithReservedBytesInPlace) {
 
 TEST(SettingsRecord, FullImageRoundTripsUnchanged) {
     const Image file{0x07, 0xA1, 0xB2, 0xC3, 0x02, 0x00, 0x00, 0x00, 0x04, 0xD4, 0xE5, 0xF6};
-    AppSettings s;
-    settings_overlay_bytes(s, file.data(), file.size());
+    const AppSettings s = settings_from_file(file.data(), file.size());
     EXPECT_EQ(s.com_port, 7);
     EXPECT_EQ(s.color_scheme, 2);
     EXPECT_EQ(s.size_preset, 4);
     EXPECT_EQ(settings_to_bytes(s), file);
 }
 
-TEST(SettingsRecord, ShortFileFillsOnlyItsOwnBytes) {
-    // A zero-filled record, then a 5-byte file 07 00 00 00 00.
-    AppSettings fresh;
-    const uint8_t five[] = {0x07, 0x00, 0x00, 0x00, 0x00};
-    settings_overlay_bytes(fresh, five, sizeof five);
-    EXPECT_EQ(fresh.com_port, 7);
-    EXPECT_EQ(fresh.color_scheme, 0);
-    EXPECT_EQ(fresh.size_preset, 0);
-
-    // Over a record that already holds values, the bytes beyond are kept,
-    // including the upper bytes of a field cut in the middle.
-    AppSettings held;
-    held.color_scheme = 0x44332211;
-    held.size_preset = 2;
-    held.reserved_b = {9, 9, 9};
-    const uint8_t six[] = {0x05, 0x00, 0x00, 0x00, 0xAA, 0xBB};
-    settings_overlay_bytes(held, six, sizeof six);
-    EXPECT_EQ(held.com_port, 5);
-    EXPECT_EQ(held.color_scheme, 0x4433BBAA);
-    EXPECT_EQ(held.size_preset, 2);
-    EXPECT_EQ(held.reserved_b, (std::array<uint8_t, 3>{9, 9, 9}));
-}
-
-TEST(SettingsRecord, BytesBeyondTheRecordAreIgnored) {
-    std::vector<uint8_t> long_file(40, 0x55);
-    AppSettings s;
-    settings_overlay_bytes(s, long_file.data(), long_file.size());
-    Image expected;
-    expected.fill(0x55);
-    EXPECT_EQ(settings_to_bytes(s), expected);
+// A damaged file gives a window with a picture: the defaults for a file
+// too short to hold the record, and for a size or scheme out of range (the
+// other bytes, the user's port among them, are kept); bytes beyond the
+// record are ignored.
+TEST(SettingsRecord, DamagedFileGivesTheDefaults) {
+    const Image defaults{0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    const uint8_t eleven[] = {0x07, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0};
+    for (size_t count : {size_t{0}, size_t{1}, size_t{5}, sizeof eleven}) {
+        EXPECT_EQ(settings_to_bytes(settings_from_file(eleven, count)), defaults) << count;
+    }
+    struct Case {
+        Image file;
+        Image read;
+    };
+    const Case cases[] = {
+        {{7, 0xA1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF6}, {7, 0xA1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0xF6}},
+        {{7, 0, 0, 0, 1, 0, 0, 0, 5, 0, 0, 0}, {7, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}},
+        {{7, 0, 0, 0, 1, 0, 0, 0, 9, 0, 0, 0}, {7, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}},
+        {{7, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0}, {7, 0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0}},
+        {{7, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 2, 0, 0, 0}, {7, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0}},
+        {{7, 0, 0, 0, 0, 0, 0, 1, 2, 0, 0, 0}, {7, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(settings_to_bytes(settings_from_file(c.file.data(), c.file.size())), c.read)
+            << int{c.file[4]} << " " << int{c.file[8]};
+    }
+    const std::vector<uint8_t> long_file(40, 0x55);
+    const Image first_twelve{0x55, 0x55, 0x55, 0x55, 1, 0, 0, 0, 1, 0x55, 0x55, 0x55};
+    EXPECT_EQ(settings_to_bytes(settings_from_file(long_file.data(), long_file.size())),
+              first_twelve);
 }
 
 TEST(SettingsRecord, DefaultsGiveTheFirstRunImage) {

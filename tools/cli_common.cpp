@@ -1,10 +1,13 @@
 // Pieces shared by the subcommands of zezodavoru-cli: number parsing, the
 // script tokenizer (which keeps line numbers for error reports), script
-// reading, the bad-input report and the controller dump. The dump is built in
+// reading, the reports of bad input and failures, the check of standard
+// output and the controller dump. The dump is built in
 // one string and written at once, since scripts may print it many times.
 #include "tools/cli_common.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "display/rasteriser.h"
 
@@ -92,10 +95,35 @@ bool read_script(const std::string& path, std::string& text) {
     return ok;
 }
 
-int report_bad_input(const std::string& message) {
+namespace {
+
+void report(const std::string& message) {
     std::fflush(stdout);
     std::fprintf(stderr, "zezodavoru-cli: %s\n", message.c_str());
+}
+
+}  // namespace
+
+int report_bad_input(const std::string& message) {
+    report(message);
     return 2;
+}
+
+int report_failure(const std::string& message) {
+    report(message);
+    return 1;
+}
+
+bool standard_output_written(const std::string& command) {
+    // A failed write may have been long ago, and its bytes dropped; then the
+    // flush succeeds and only the stream's error mark tells, without a reason.
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int reason = errno;
+    if (flushed && std::ferror(stdout) == 0) return true;
+    report_failure(command + ": cannot write standard output" +
+                   (reason != 0 ? std::string(": ") + std::strerror(reason) : std::string()));
+    return false;
 }
 
 void print_dump(LcdController& c, int32_t blink_phase) {

@@ -38,6 +38,15 @@ bool read_script(const std::string& path, std::string& text);
 // (after flushing what standard output holds). Returns the exit status 2.
 int report_bad_input(const std::string& message);
 
+// Reports a failure, such as a file that cannot be written, the same way.
+// Returns the exit status 1.
+int report_failure(const std::string& message);
+
+// Flushes standard output. True if everything written to it so far went
+// through; otherwise reports "COMMAND: cannot write standard output: REASON"
+// as a failure, since the output is lost (a full disk, /dev/full).
+bool standard_output_written(const std::string& command);
+
 // Renders the controller with the given blink phase (the caller owns the
 // blink clock) and prints, line by line: "address HH", "shift N", "cells",
 // one line per text row with the code stored at each cell's display address,

@@ -28,8 +28,9 @@ void run_ticks(BlinkClock& blink, uint32_t count) {
     for (uint32_t n = 0; n < count; ++n) blink_tick(blink);
 }
 
+// The start of an error report on a script token.
 std::string at_line(const ScriptToken& token) {
-    return "line " + std::to_string(token.line);
+    return "controller: line " + std::to_string(token.line);
 }
 
 int run_script(LcdController& c, const std::vector<ScriptToken>& tokens) {
@@ -40,7 +41,10 @@ int run_script(LcdController& c, const std::vector<ScriptToken>& tokens) {
         if (name == "r") {
             std::printf("%02x\n", lcd_read_data(c));
         } else if (name == "dump") {
+            // A script may ask for thousands of dumps: stop at the first
+            // that cannot be written.
             print_dump(c, blink.phase);
+            if (!standard_output_written("controller")) return 1;
         } else if (name == "i" || name == "d" || name == "tick") {
             if (i + 1 == tokens.size()) {
                 return report_bad_input(at_line(command) + ": missing argument after '" + name +
@@ -79,13 +83,12 @@ int run_script(LcdController& c, const std::vector<ScriptToken>& tokens) {
 int cli_controller(const ControllerOptions& options) {
     std::string script;
     if (!read_script(options.script_path, script)) {
-        return report_bad_input("cannot read script '" + options.script_path + "'");
+        return report_bad_input("controller: cannot read script '" + options.script_path + "'");
     }
     std::unique_ptr<LcdController> c =
         lcd_create(options.columns, options.rows, options.rom_select);
     if (!c) {
-        std::fprintf(stderr, "zezodavoru-cli: cannot create the controller\n");
-        return 1;
+        return report_failure("controller: cannot create the controller");
     }
     return run_script(*c, tokenize_script(script));
 }

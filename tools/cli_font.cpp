@@ -54,7 +54,7 @@ constexpr uint32_t paper = 0xFFFFFF;
 constexpr uint32_t unlit = 0xDDDDDD;
 constexpr uint32_t lit = 0x202020;
 
-bool write_sheet(const FontView& font, const std::string& path) {
+bool write_sheet(const FontView& font, const std::string& path, std::string& error) {
     const int32_t cell_w = font.width * dot_size + gap;
     const int32_t cell_h = font.height * dot_size + gap;
     const int32_t sheet_rows = code_count / sheet_columns;
@@ -78,7 +78,7 @@ bool write_sheet(const FontView& font, const std::string& path) {
             }
         }
     }
-    return write_png(path, pixels, width, height);
+    return write_png(path, pixels, width, height, error);
 }
 
 void print_font(const FontView& font) {
@@ -102,10 +102,9 @@ void print_font(const FontView& font) {
 int cli_font(const FontOptions& options) {
     const FontView font = font_view(options.font);
     print_font(font);
-    if (!options.png_path.empty() && !write_sheet(font, options.png_path)) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "zezodavoru-cli: cannot write '%s'\n", options.png_path.c_str());
-        return 1;
+    std::string error;
+    if (!options.png_path.empty() && !write_sheet(font, options.png_path, error)) {
+        return report_failure("font: " + error);
     }
     return 0;
 }

@@ -34,7 +34,7 @@ namespace {
 
 // The picture the window paints, scaled to the preset's image size if one
 // was chosen.
-bool write_window_png(DisplaySession& session, const ReplayOptions& options) {
+bool write_window_png(DisplaySession& session, const ReplayOptions& options, std::string& error) {
     std::vector<uint32_t> pixels;
     session.render([&](const LcdController& lcd) {
         build_window_image(lcd, scheme_colors(options.color_scheme), pixels);
@@ -46,7 +46,7 @@ bool write_window_png(DisplaySession& session, const ReplayOptions& options) {
         width = preset->image_cx;
         height = preset->image_cy;
     }
-    return write_png(options.png_path, pixels, width, height);
+    return write_png(options.png_path, pixels, width, height, error);
 }
 
 // Reads the stream piece by piece and runs each piece as soon as it is read
@@ -91,8 +91,8 @@ int cli_replay(const ReplayOptions& options) {
 
     // The picture first, so that a file that cannot be written leaves no
     // dump behind its error line.
-    if (!options.png_path.empty() && !write_window_png(session, options)) {
-        return report_bad_input("replay: cannot write " + options.png_path);
+    if (!options.png_path.empty() && !write_window_png(session, options, error)) {
+        return report_failure("replay: " + error);
     }
     std::printf("repaints %llu\n", static_cast<unsigned long long>(session.repaint_count()));
     session.with_state([](SessionState& state) { print_dump(*state.display, state.blink.phase); });

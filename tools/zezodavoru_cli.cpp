@@ -11,10 +11,11 @@
 //
 // Usage errors end with exit status 2 and one line on standard error,
 // "zezodavoru-cli: SUBCOMMAND: ...", naming the option or argument at fault.
+// Whatever the subcommand, standard output that cannot be written (a full
+// disk) is a failure, exit status 1, checked here once the subcommand ends.
 // --help (for the tool or one subcommand) and --version print to standard
 // output and end with status 0.
 #include <CLI/CLI.hpp>
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -77,15 +78,20 @@ bool read_color_scheme(const std::string& text, int32_t& scheme) {
     return true;
 }
 
-// A positive, finite number of seconds (fractions allowed).
+// A positive number of seconds below 10^9, written in decimal: digits with
+// at most one '.' among them ("2", "0.5", ".5", "3."). Nothing strtod()
+// would also take: no sign, exponent, hex, "inf" or white space.
 bool read_seconds(const std::string& text, std::optional<double>& seconds) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end != text.c_str() + text.size() || !(value > 0 && value < 1e9)) {
-        return false;
-    }
+    const size_t point = text.find('.');
+    const std::string_view whole = std::string_view(text).substr(0, point);
+    const std::string_view fraction =
+        point == std::string::npos ? std::string_view() : std::string_view(text).substr(point + 1);
+    const auto digits = [](std::string_view part) {
+        return part.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (whole.size() + fraction.size() == 0 || !digits(whole) || !digits(fraction)) return false;
+    const double value = std::strtod(text.c_str(), nullptr);
+    if (!(value > 0 && value < 1e9)) return false;
     seconds = value;
     return true;
 }
@@ -309,9 +315,13 @@ int main(int argc, char** argv) {
         return usage_error(demo, "needs a PORT or --stream SECONDS");
     }
 
-    if (command == font) return cli_font(font_options);
-    if (command == controller) return cli_controller(controller_options);
-    if (command == replay) return cli_replay(replay_options);
-    if (command == device) return cli_device(device_options);
-    return cli_demo(demo_options);
+    const int status = command == font         ? cli_font(font_options)
+                       : command == controller ? cli_controller(controller_options)
+                       : command == replay     ? cli_replay(replay_options)
+                       : command == device     ? cli_device(device_options)
+                                               : cli_demo(demo_options);
+    // Output lost on the way to standard output (a full disk) fails a run
+    // that otherwise succeeded; a subcommand that failed has said why.
+    if (status == 0 && !standard_output_written(command->get_name())) return 1;
+    return status;
 }

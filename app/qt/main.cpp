@@ -5,7 +5,8 @@
 //
 // The command line is read before the GUI starts, so --help, --version and
 // a bad argument work without a display. A bad argument exits 2 after one
-// line on standard error.
+// line on standard error. Without a display to open (Qt would abort) the
+// program exits 1 after one line saying so.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <cstdio>
@@ -13,6 +14,26 @@
 #include "app/qt/display_window.h"
 #include "app/qt/program_options.h"
 #include "app/qt/program_settings.h"
+
+namespace {
+
+// Whether Qt's platform can open its display: the X and Wayland platforms
+// need their display named in the environment, the others (offscreen,
+// minimal, a frame buffer) open without one. QT_QPA_PLATFORM may name
+// several, tried in turn, each perhaps with ":options".
+bool display_available() {
+    const bool x = !qgetenv("DISPLAY").isEmpty();
+    const bool wayland = !qgetenv("WAYLAND_DISPLAY").isEmpty();
+    const QByteArray platforms = qgetenv("QT_QPA_PLATFORM");
+    if (platforms.isEmpty()) return x || wayland;
+    for (const QByteArray& platform : platforms.split(';')) {
+        const QByteArray name = platform.split(':').front();
+        if (name.startsWith("xcb") ? x : name.startsWith("wayland") ? wayland : true) return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QStringList arguments;
@@ -25,6 +46,11 @@ int main(int argc, char** argv) {
         return *outcome.exit_status;
     }
 
+    if (!display_available()) {
+        std::fputs("zezodavoru: no display to open (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
+                   stderr);
+        return 1;
+    }
     QApplication application(argc, argv);
     const QString path = settings_file_path();
     DisplayWindow window(load_program_settings(path), path);

@@ -5,7 +5,9 @@
 // Every value is checked as it is read: a missing, unreadable or corrupt
 // file, or a value out of range, gives the default for that value and at
 // most a warning on standard error. Saving writes a new file and renames it
-// over the old one, so a failed save leaves the previous settings whole.
+// over the old one, so a failed save leaves the previous settings whole. A
+// file this user cannot read, or may not write, is never replaced (a warning
+// says why), and a symbolic link is written through, not replaced.
 #pragma once
 
 #include <QString>
@@ -23,5 +25,5 @@ QString settings_file_path();
 // defaults.
 ProgramSettings load_program_settings(const QString& path);
 // Writes the file atomically; false (with a warning on standard error) if it
-// could not be written.
+// could not be written or is kept as it is.
 bool save_program_settings(const ProgramSettings& settings, const QString& path);

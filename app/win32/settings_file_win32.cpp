@@ -63,7 +63,7 @@ int settings_load(AppSettings& settings, const std::string& path) {
         MessageBoxA(nullptr, read_failed_text, error_caption, MB_OK);
         return 0;
     }
-    settings_overlay_bytes(settings, image.data(), read);
+    settings = settings_from_file(image.data(), read);
     return 1;
 }
 

@@ -18,6 +18,7 @@ bad() {
     "$cli" controller "$@" >"$work/out" 2>"$work/err" || status=$?
     [[ $status -eq 2 ]] || fail "$name: status $status, want 2"
     [[ $(wc -l <"$work/err") -eq 1 ]] || fail "$name: stderr is not one line: $(cat "$work/err")"
+    grep -q "^zezodavoru-cli: controller: " "$work/err" || fail "$name: stderr '$(cat "$work/err")'"
     for p in "${patterns[@]}"; do
         grep -qF -- "$p" "$work/err" || fail "$name: stderr lacks '$p': $(cat "$work/err")"
     done

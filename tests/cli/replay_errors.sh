@@ -32,7 +32,6 @@ bad "size 5" "--size" "" --size 5
 bad "scheme not a number" "--scheme" "" --scheme blue
 bad "png without a file" "--png" "" --png
 bad "unreadable file" "$work/missing.bin" "" "$work/missing.bin"
-bad "unwritable picture" "$work/no/such/dir.png" "" --png "$work/no/such/dir.png"
 
 # Good input next to the bad: comments, ticks and upper or lower case.
 out=$(printf '%s\n' "# start" "9e T 94 0a # ten" "t95 2a" | "$cli" replay --hex) ||

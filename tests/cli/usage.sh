@@ -54,6 +54,9 @@ usage_error "unknown short option" "replay: unknown option -x" replay -x
 usage_error "misspelt option before a required one" "unknown option --ron" font --ron 1
 usage_error "argument too many" "unexpected argument c" device a b c
 usage_error "numbers are decimal digits only" "'0x10'" replay --ticks 0x10
+usage_error "seconds are decimal only" "option --for: '0x10'" device /dev/null --for 0x10
+usage_error "seconds without exponent" "option --for: '1e1'" demo /dev/null --for 1e1
+usage_error "seconds without sign or space" "option --stream: ' 1'" demo --stream " 1"
 
 # demo: a port or a stream, never both; the stream's options only with it.
 usage_error "demo with neither" "demo: needs a PORT or --stream" demo

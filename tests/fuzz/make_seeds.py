@@ -82,10 +82,10 @@ write("cli_readers", "error-unpaired", b"9E 4\n")
 write("cli_readers", "error-unexpected", b"# start\n9e T 94 0a # ten\nt95 2a g\n")
 write("cli_readers", "script-numbers", b"i 0C # display on\nd 0x41 d 0X42 d a d 7e#tilde\nd 5 r\ntick 4294967295\n")
 
-# Settings: the record found, then the file read over it.
-defaults = bytes([0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0])
-write("settings", "defaults-whole-file", defaults + bytes([3, 9, 8, 7, 0xFF, 0xFF, 0xFF, 0xFF, 4, 1, 2, 3]))
-write("settings", "short-file", defaults + bytes([5, 0, 0, 0, 0]))
+# Settings: the file read.
+write("settings", "whole-file", bytes([3, 9, 8, 7, 2, 0, 0, 0, 4, 1, 2, 3]))
+write("settings", "out-of-range", bytes([3, 9, 8, 7, 0xFF, 0xFF, 0xFF, 0xFF, 9, 1, 2, 3]))
+write("settings", "short-file", bytes([5, 0, 0, 0, 0]))
 write("settings", "long-file", bytes(range(12)) + bytes(range(0x80, 0x94)))
 write("settings", "path", b"C:\\Program Files\\tools.exe.d\\zezodavoru.exe")
 

@@ -1,14 +1,13 @@
 // Fuzzing harness of the settings record's 12-byte file image and of the
 // settings path rule.
 //
-// Input: bytes 0..11 (zero-padded) are the record found before the file is
-// read, set field by field from the documented layout; the bytes after them,
-// however many, are the file that is overlaid on it. The whole input, as a
-// path, goes through settings_path_for.
+// Input: the whole input is a settings file, and, as a path, goes through
+// settings_path_for.
 //
-// Checked: the record's image is the documented layout; an overlay takes
-// exactly the file's first min(n, 12) bytes (reading none beyond them) and
-// keeps the rest; the image round-trips through a fresh record; the
+// Checked: a file shorter than the record gives the default record; a
+// longer one gives its first 12 bytes in the documented layout, except a
+// size preset outside 1..4 or a scheme outside 0..2, which are the
+// defaults'; the record read is a fixed point of writing and reading; the
 // defaults touch only their three fields; the path keeps its folders, ends
 // in ".cfg" and maps to itself.
 #include <algorithm>
@@ -43,26 +42,26 @@ bool same(const AppSettings& a, const AppSettings& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Image found{};
-    std::copy_n(data, std::min(size, settings_file_size), found.begin());
-    AppSettings s = record_of(found);
-    FUZZ_CHECK(settings_to_bytes(s) == found);
-
-    const size_t count = size > settings_file_size ? size - settings_file_size : 0;
-    const uint8_t* file = data + (size - count);
-    settings_overlay_bytes(s, file, count);
+    const AppSettings s = settings_from_file(data, size);
     const Image image = settings_to_bytes(s);
-    const size_t taken = std::min(count, settings_file_size);
-    FUZZ_CHECK(std::equal(file, file + taken, image.begin()));
-    FUZZ_CHECK(std::equal(found.begin() + taken, found.end(), image.begin() + taken));
-    FUZZ_CHECK(same(s, record_of(image)));
+    AppSettings defaults;
+    settings_set_defaults(defaults);
+    if (size < settings_file_size) {
+        FUZZ_CHECK(same(s, defaults));
+    } else {
+        Image expected{};
+        std::copy_n(data, settings_file_size, expected.begin());
+        const AppSettings found = record_of(expected);
+        if (found.color_scheme < 0 || found.color_scheme > 2) {
+            std::copy_n(settings_to_bytes(defaults).begin() + 4, 4, expected.begin() + 4);
+        }
+        if (found.size_preset < 1 || found.size_preset > 4) expected[8] = defaults.size_preset;
+        FUZZ_CHECK(image == expected);
+        FUZZ_CHECK(same(s, record_of(image)));
+    }
+    FUZZ_CHECK(same(settings_from_file(image.data(), image.size()), s));
 
-    AppSettings fresh;
-    settings_overlay_bytes(fresh, image.data(), image.size());
-    FUZZ_CHECK(same(fresh, s) && settings_to_bytes(fresh) == image);
-    settings_overlay_bytes(fresh, image.data(), 0);
-    FUZZ_CHECK(same(fresh, s));
-
+    AppSettings fresh = s;
     settings_set_defaults(fresh);
     FUZZ_CHECK(fresh.com_port == 0 && fresh.color_scheme == 1 && fresh.size_preset == 1);
     FUZZ_CHECK(fresh.reserved_a == s.reserved_a && fresh.reserved_b == s.reserved_b);

@@ -1,7 +1,7 @@
-// The settings file on disk: the first run's file, short files, reserved
-// bytes and odd schemes through load and save, a save that cannot replace
-// the file, a folder that cannot be written, and the path beside the
-// executable. Error message boxes are answered by a watcher thread, which
+// The settings file on disk: the first run's file, short or damaged files,
+// reserved bytes and odd schemes through load and save, a save that cannot
+// replace the file, a folder that cannot be written, and the path beside
+// the executable. Error message boxes are answered by a watcher thread, which
 // also records their texts, so that no test waits for a user.
 #include "app/win32/settings_file.h"
 
@@ -126,14 +126,33 @@ TEST_F(SettingsFile, FirstRunWritesTheDefaults) {
     EXPECT_TRUE(boxes_.texts().empty());
 }
 
-TEST_F(SettingsFile, ShortFileFillsOnlyItsBytesAndIsNotRewritten) {
-    const Bytes five{0x07, 0x00, 0x00, 0x00, 0x00};
-    write_file(file_, five);
-    EXPECT_EQ(settings_load(settings_, file_), 1);
-    EXPECT_EQ(settings_.com_port, 7);
-    EXPECT_EQ(settings_.color_scheme, 0);
-    EXPECT_EQ(settings_.size_preset, 0);
-    EXPECT_EQ(read_file(file_), five);
+// A file too short to hold the record, or with a size or scheme out of
+// range, opens a window of a size it knows (the port a whole record names
+// is kept); the file is not rewritten at start-up.
+TEST_F(SettingsFile, DamagedFileGivesTheDefaultsAndIsNotRewritten) {
+    struct Case {
+        Bytes file;
+        uint8_t port;
+        uint8_t size;
+    };
+    const Case cases[] = {
+        {{}, 0, 1},
+        {{0x07}, 0, 1},
+        {{0x07, 0x00, 0x00, 0x00, 0x00}, 0, 1},
+        {{7, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}, 7, 1},
+        {{7, 0, 0, 0, 1, 0, 0, 0, 9, 0, 0, 0}, 7, 1},
+        {{7, 0, 0, 0, 5, 0, 0, 0, 3, 0, 0, 0}, 7, 3},
+    };
+    for (const Case& c : cases) {
+        write_file(file_, c.file);
+        AppSettings settings;
+        EXPECT_EQ(settings_load(settings, file_), 1);
+        EXPECT_EQ(settings.com_port, c.port) << c.file.size();
+        EXPECT_EQ(settings.color_scheme, 1) << c.file.size();
+        EXPECT_EQ(settings.size_preset, c.size) << c.file.size();
+        EXPECT_EQ(read_file(file_), c.file);
+    }
+    EXPECT_TRUE(boxes_.texts().empty());
 }
 
 TEST_F(SettingsFile, ReservedBytesAndUnknownSchemeSurviveLoadAndSave) {
