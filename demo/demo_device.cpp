@@ -137,12 +137,12 @@ std::vector<uint8_t> DemoDevice::start() {
     out.no_op();
     out.back_in_step();
     out.reset();
-    out.override_off(NumberField::left);
-    out.override_off(NumberField::right);
+    out.number_override_off(NumberField::left);
+    out.number_override_off(NumberField::right);
     out.backlight(backlight_level);
     out.contrast(contrast_level);
-    out.cursor(CursorStyle::none);
-    out.whole_screen(splash_screen);
+    out.cursor_style(CursorStyle::none);
+    out.screen_text(splash_screen);
     log_event(out, "Power on");
     return bytes;
 }
@@ -170,7 +170,7 @@ std::vector<uint8_t> DemoDevice::key(uint8_t code) {
                                       : screen_ == Screen::name_entry  ? "EDIT"
                                       : screen_ == Screen::calibration ? "BUSY"
                                                                        : "INFO";
-        out.flash(word);
+        out.flash_text(word);
         flash_hold_ = flash_time;
         return bytes;
     }
@@ -233,7 +233,7 @@ void DemoDevice::tick_screen(DisplayCommands& out) {
     switch (screen_) {
         case Screen::splash:
             --screen_countdown_;
-            if (screen_countdown_ == splash_time / 2) out.centred(4, "starting ...");
+            if (screen_countdown_ == splash_time / 2) out.centred_text(4, "starting ...");
             if (screen_countdown_ == 0) show_menu(out, true);
             break;
         case Screen::calibration:
@@ -247,7 +247,7 @@ void DemoDevice::tick_screen(DisplayCommands& out) {
         case Screen::self_test:
             if (--screen_countdown_ == 0) {
                 screen_countdown_ = keep_alive_period;
-                out.keep_alive();
+                out.no_op_2();  // keep-alive
             }
             break;
         default:
@@ -302,7 +302,7 @@ void DemoDevice::refresh_status(DisplayCommands& out) {
 
 void DemoDevice::show_menu(DisplayCommands& out, bool whole_screen) {
     screen_ = Screen::menu;
-    out.cursor(CursorStyle::none);
+    out.cursor_style(CursorStyle::none);
     if (whole_screen) {
         out.clear();
         draw_status_line(out);
@@ -314,12 +314,12 @@ void DemoDevice::show_menu(DisplayCommands& out, bool whole_screen) {
 void DemoDevice::draw_menu_item(DisplayCommands& out, size_t item) const {
     std::string text = std::string(menu_indent) + std::string(menu[item].label);
     if (menu[item].item == Item::name) text += name_;
-    out.line(static_cast<uint8_t>(first_menu_row + item - menu_top_), text);
+    out.blank_filled_row_text(static_cast<uint8_t>(first_menu_row + item - menu_top_), text);
 }
 
 void DemoDevice::mark_selection(DisplayCommands& out, uint8_t character) const {
-    out.move_to(1, static_cast<uint8_t>(first_menu_row + menu_selected_ - menu_top_));
-    out.mark(character);
+    out.goto_cell(1, static_cast<uint8_t>(first_menu_row + menu_selected_ - menu_top_));
+    out.character_2(character);
 }
 
 void DemoDevice::menu_key(DisplayCommands& out, uint8_t code) {
@@ -378,19 +378,19 @@ void DemoDevice::open_item(DisplayCommands& out) {
 void DemoDevice::show_name_entry(DisplayCommands& out) {
     screen_ = Screen::name_entry;
     draft_ = name_;
-    out.centred(2, "Enter a unit name");
-    out.line(4, "Enter=save  Esc=undo");
-    out.blank_row(name_row);
-    out.move_to(1, name_row);
+    out.centred_text(2, "Enter a unit name");
+    out.blank_filled_row_text(4, "Enter=save  Esc=undo");
+    out.clear_row(name_row);
+    out.goto_cell(1, name_row);
     out.text(std::string(name_prompt) + draft_);  // the cursor stays after it
-    out.cursor(entry_cursor_);
+    out.cursor_style(entry_cursor_);
 }
 
 void DemoDevice::name_entry_key(DisplayCommands& out, uint8_t code) {
     if (is_printable(code)) {
         if (draft_.size() >= name_max) return out.beep(beep_length);
         draft_.push_back(static_cast<char>(code));
-        out.put(code);
+        out.character(code);
         return;
     }
     switch (code) {
@@ -402,7 +402,7 @@ void DemoDevice::name_entry_key(DisplayCommands& out, uint8_t code) {
         case key_insert:
             entry_cursor_ = entry_cursor_ == CursorStyle::underline ? CursorStyle::block
                                                                     : CursorStyle::underline;
-            out.cursor(entry_cursor_);
+            out.cursor_style(entry_cursor_);
             return;
         case key_enter:
             if (draft_ != name_) log_event(out, "Name changed");
@@ -423,12 +423,12 @@ void DemoDevice::show_calibration(DisplayCommands& out) {
     // The glyph is sent each time: a display that was restarted meanwhile
     // would not have it.
     out.define_glyph(hourglass_slot, hourglass, 1, 2);
-    out.centred(2, calibration_title);
-    out.centred(3, "Please wait");
-    out.blank_row(progress_row);
-    out.busy_at(busy_column, busy_row);
+    out.centred_text(2, calibration_title);
+    out.centred_text(3, "Please wait");
+    out.clear_row(progress_row);
+    out.busy_position(busy_column, busy_row);
     out.busy_step();
-    out.override_number(NumberField::right, "CAL");
+    out.number_override(NumberField::right, "CAL");
     out.right_number(tx_level_);
     calibration_override_ = true;
 }
@@ -436,8 +436,8 @@ void DemoDevice::show_calibration(DisplayCommands& out) {
 void DemoDevice::calibration_step(DisplayCommands& out) {
     ++calibration_steps_;
     out.busy_step();
-    out.move_to(calibration_steps_, progress_row);
-    out.put(full_cell);
+    out.goto_cell(calibration_steps_, progress_row);
+    out.character(full_cell);
     if (calibration_steps_ == progress_cells) {
         end_calibration(out);
     } else {
@@ -450,11 +450,11 @@ void DemoDevice::end_calibration(DisplayCommands& out) {
     screen_countdown_ = result_time;
     drop_calibration_override(out);
     draw_status_line(out);
-    out.centred(2, "Calibration done");
+    out.centred_text(2, "Calibration done");
     std::array<char, 16> result{};
     std::snprintf(result.data(), result.size(), "Offset %+d",
                   static_cast<int32_t>(next_random() % 9) - 4);
-    out.centred(3, result.data());
+    out.centred_text(3, result.data());
     log_event(out, "Calibrated");
 }
 
@@ -462,7 +462,7 @@ void DemoDevice::drop_calibration_override(DisplayCommands& out) {
     // Where the status line stays, the caller redraws it: the override's
     // four cells covered "TX" as well, and the number alone does not.
     if (!calibration_override_) return;
-    out.override_off(NumberField::right);
+    out.number_override_off(NumberField::right);
     calibration_override_ = false;
 }
 
@@ -489,7 +489,7 @@ void DemoDevice::show_event_log(DisplayCommands& out) {
 void DemoDevice::draw_log_rows(DisplayCommands& out) const {
     for (size_t row = 0; row < log_rows; ++row) {
         const size_t entry = log_top_ + row;
-        out.row(static_cast<uint8_t>(row + 1), entry < log_.size() ? log_[entry] : "");
+        out.row_text(static_cast<uint8_t>(row + 1), entry < log_.size() ? log_[entry] : "");
     }
 }
 
@@ -499,13 +499,13 @@ void DemoDevice::event_log_key(DisplayCommands& out, uint8_t code) {
             if (log_top_ == 0) break;
             --log_top_;
             out.scroll_down();
-            out.row(1, log_[log_top_]);
+            out.row_text(1, log_[log_top_]);
             return;
         case key_down:
             if (log_top_ + log_rows >= log_.size()) break;
             ++log_top_;
             out.scroll_up();
-            out.row(log_rows, log_[log_top_ + log_rows - 1]);
+            out.row_text(log_rows, log_[log_top_ + log_rows - 1]);
             return;
         case key_escape:
         case key_enter:
@@ -526,9 +526,9 @@ void DemoDevice::log_event(DisplayCommands& out, const std::string& text) {
         if (log_.size() > log_rows) {
             ++log_top_;
             out.scroll_up();
-            out.row(log_rows, entry);
+            out.row_text(log_rows, entry);
         } else {
-            out.row(static_cast<uint8_t>(log_.size()), entry);
+            out.row_text(static_cast<uint8_t>(log_.size()), entry);
         }
     }
     if (log_.size() > log_capacity) {
@@ -543,14 +543,14 @@ void DemoDevice::log_event(DisplayCommands& out, const std::string& text) {
 
 void DemoDevice::show_about(DisplayCommands& out) {
     screen_ = Screen::about;
-    out.centred(2, "Qor demo device");
-    out.line(3, "    firmware 1.0");
-    out.line(4, " F1 help  F12 test");
+    out.centred_text(2, "Qor demo device");
+    out.blank_filled_row_text(3, "    firmware 1.0");
+    out.blank_filled_row_text(4, " F1 help  F12 test");
 }
 
 void DemoDevice::show_self_test(DisplayCommands& out) {
     drop_calibration_override(out);
-    out.cursor(CursorStyle::none);
+    out.cursor_style(CursorStyle::none);
     out.reset();  // also cancels a flash text that would come back over the test
     out.self_test();
     screen_ = Screen::self_test;
