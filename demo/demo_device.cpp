@@ -10,6 +10,13 @@
 // second with new levels, and the operating mode steps on every four
 // seconds; the display draws a mode only when it changed, so the unit sends
 // it each time and forces it only after a whole-screen redraw.
+//
+// Left alone (no key for redraw_period), the unit redraws its current screen
+// whole: the status line from its skeleton (with the override it should
+// have), rows 2..4, and the cursor style and place the screen needs. It
+// draws over what the display shows without clearing it first, so a display
+// that saw everything does not flicker; only the self-test is drawn by the
+// display itself, after a reset, as when it was opened.
 #include "demo/demo_device.h"
 
 #include <array>
@@ -45,6 +52,13 @@ constexpr uint32_t event_period = ticks(3000);
 constexpr uint32_t busy_period = ticks(200);
 constexpr uint32_t result_time = ticks(2000);
 constexpr uint32_t keep_alive_period = ticks(1000);
+// No key for this long, and the whole screen is drawn again, then again every
+// period. The program drops what arrives in its first 400 ms after linking,
+// so whenever it links, the next redraw it takes in comes within 2.4 s.
+constexpr uint32_t redraw_period = ticks(2000);
+// The start-up screen gives way to the whole main screen before a redraw is
+// due, and a flash text (shown after a key) is over before one is.
+static_assert(splash_time <= redraw_period && flash_time < redraw_period);
 
 // Settings sent at power-up and the beep on a refused key; the display here
 // skips all three.
@@ -131,6 +145,7 @@ std::vector<uint8_t> DemoDevice::start() {
     status_countdown_ = status_period;
     mode_countdown_ = mode_period;
     event_countdown_ = event_period;
+    alone_countdown_ = redraw_period;
 
     // The display may still hold what an earlier session left half sent, or
     // its overrides: back in step first, then a reset, and no overrides.
@@ -150,6 +165,7 @@ std::vector<uint8_t> DemoDevice::start() {
 std::vector<uint8_t> DemoDevice::key(uint8_t code) {
     std::vector<uint8_t> bytes;
     DisplayCommands out(bytes);
+    alone_countdown_ = redraw_period;
     switch (screen_) {
         case Screen::off:
         case Screen::splash:
@@ -222,11 +238,18 @@ void DemoDevice::tick(DisplayCommands& out) {
         event_countdown_ = event_period;
         log_event(out, std::string(events[next_random() % events.size()]));
     }
+    --alone_countdown_;
     tick_screen(out);
+    const bool redraw_due = alone_countdown_ == 0;
+    if (redraw_due) alone_countdown_ = redraw_period;
     if (--status_countdown_ == 0) {
         status_countdown_ = status_period;
-        if (shows_status_line()) refresh_status(out);
+        if (shows_status_line()) {
+            step_levels();
+            if (!redraw_due) draw_levels(out);  // the redraw draws them
+        }
     }
+    if (redraw_due) redraw(out);
 }
 
 void DemoDevice::tick_screen(DisplayCommands& out) {
@@ -234,7 +257,10 @@ void DemoDevice::tick_screen(DisplayCommands& out) {
         case Screen::splash:
             --screen_countdown_;
             if (screen_countdown_ == splash_time / 2) out.centred_text(4, "starting ...");
-            if (screen_countdown_ == 0) show_menu(out, true);
+            if (screen_countdown_ == 0) {
+                show_menu(out, true);
+                alone_countdown_ = redraw_period;  // drawn whole: the wait starts now
+            }
             break;
         case Screen::calibration:
             if (--screen_countdown_ > 0) break;
@@ -267,6 +293,36 @@ bool DemoDevice::shows_status_line() const {
            screen_ == Screen::calibration || screen_ == Screen::about;
 }
 
+void DemoDevice::redraw(DisplayCommands& out) {
+    if (shows_status_line()) redraw_status_line(out);
+    switch (screen_) {
+        case Screen::off:
+        case Screen::splash:  // never due: the main screen follows it first
+            break;
+        case Screen::menu:
+            show_menu(out, false);
+            break;
+        case Screen::name_entry:
+            draw_name_entry(out);
+            break;
+        case Screen::calibration:
+            out.cursor_style(CursorStyle::none);
+            draw_calibration(out);
+            break;
+        case Screen::event_log:
+            out.cursor_style(CursorStyle::none);
+            draw_log_rows(out);
+            break;
+        case Screen::about:
+            out.cursor_style(CursorStyle::none);
+            draw_about(out);
+            break;
+        case Screen::self_test:
+            draw_self_test(out);
+            break;
+    }
+}
+
 uint8_t DemoDevice::mode_flags() const {
     return modes[mode_index_];
 }
@@ -279,7 +335,18 @@ void DemoDevice::draw_status_line(DisplayCommands& out) const {
     out.mode_forced(mode_flags());
 }
 
-void DemoDevice::refresh_status(DisplayCommands& out) {
+void DemoDevice::redraw_status_line(DisplayCommands& out) const {
+    // The display may have linked since the override was sent, or still
+    // hold one from an earlier session.
+    if (calibration_override_) {
+        out.number_override(NumberField::right, "CAL");
+    } else {
+        out.number_override_off(NumberField::right);
+    }
+    draw_status_line(out);
+}
+
+void DemoDevice::step_levels() {
     // The receive level wanders by 1..4 each time, so the status line never
     // stands still; the transmit level drifts by at most one.
     const uint32_t r = next_random();
@@ -293,7 +360,9 @@ void DemoDevice::refresh_status(DisplayCommands& out) {
     const uint32_t drift = (r >> 16) % 3;
     if (drift == 0 && tx_level_ > 0) --tx_level_;
     if (drift == 2 && tx_level_ < 99) ++tx_level_;
+}
 
+void DemoDevice::draw_levels(DisplayCommands& out) const {
     out.left_number(rx_level_);
     out.right_number(tx_level_);
     out.meter(static_cast<uint8_t>(rx_level_ * 12 / 100));
@@ -378,6 +447,10 @@ void DemoDevice::open_item(DisplayCommands& out) {
 void DemoDevice::show_name_entry(DisplayCommands& out) {
     screen_ = Screen::name_entry;
     draft_ = name_;
+    draw_name_entry(out);
+}
+
+void DemoDevice::draw_name_entry(DisplayCommands& out) const {
     out.centred_text(2, "Enter a unit name");
     out.blank_filled_row_text(4, "Enter=save  Esc=undo");
     out.clear_row(name_row);
@@ -420,17 +493,40 @@ void DemoDevice::show_calibration(DisplayCommands& out) {
     calibration_steps_ = 0;
     calibration_done_ = false;
     screen_countdown_ = busy_period;
-    // The glyph is sent each time: a display that was restarted meanwhile
-    // would not have it.
-    out.define_glyph(hourglass_slot, hourglass, 1, 2);
-    out.centred_text(2, calibration_title);
-    out.centred_text(3, "Please wait");
-    out.clear_row(progress_row);
-    out.busy_position(busy_column, busy_row);
-    out.busy_step();
+    draw_calibration(out);
     out.number_override(NumberField::right, "CAL");
     out.right_number(tx_level_);
     calibration_override_ = true;
+}
+
+void DemoDevice::draw_calibration(DisplayCommands& out) const {
+    if (calibration_done_) {
+        draw_calibration_result(out);
+    } else {
+        // The glyph is sent each time: a display that was restarted
+        // meanwhile would not have it.
+        out.define_glyph(hourglass_slot, hourglass, 1, 2);
+        out.centred_text(2, calibration_title);
+        out.centred_text(3, "Please wait");
+    }
+    if (calibration_steps_ == 0) {
+        out.clear_row(progress_row);
+    } else {
+        out.blank_filled_row_text(progress_row,
+                                  std::string(calibration_steps_, static_cast<char>(full_cell)));
+    }
+    if (!calibration_done_) {
+        out.busy_position(busy_column, busy_row);
+        out.busy_step();
+    }
+}
+
+void DemoDevice::draw_calibration_result(DisplayCommands& out) const {
+    out.centred_text(2, "Calibration done");
+    std::array<char, 16> result{};
+    std::snprintf(result.data(), result.size(), "Offset %+d",
+                  static_cast<int>(calibration_offset_));
+    out.centred_text(3, result.data());
 }
 
 void DemoDevice::calibration_step(DisplayCommands& out) {
@@ -447,14 +543,11 @@ void DemoDevice::calibration_step(DisplayCommands& out) {
 
 void DemoDevice::end_calibration(DisplayCommands& out) {
     calibration_done_ = true;
+    calibration_offset_ = static_cast<int32_t>(next_random() % 9) - 4;
     screen_countdown_ = result_time;
     drop_calibration_override(out);
     draw_status_line(out);
-    out.centred_text(2, "Calibration done");
-    std::array<char, 16> result{};
-    std::snprintf(result.data(), result.size(), "Offset %+d",
-                  static_cast<int32_t>(next_random() % 9) - 4);
-    out.centred_text(3, result.data());
+    draw_calibration_result(out);
     log_event(out, "Calibrated");
 }
 
@@ -543,6 +636,10 @@ void DemoDevice::log_event(DisplayCommands& out, const std::string& text) {
 
 void DemoDevice::show_about(DisplayCommands& out) {
     screen_ = Screen::about;
+    draw_about(out);
+}
+
+void DemoDevice::draw_about(DisplayCommands& out) const {
     out.centred_text(2, "Qor demo device");
     out.blank_filled_row_text(3, "    firmware 1.0");
     out.blank_filled_row_text(4, " F1 help  F12 test");
@@ -550,9 +647,13 @@ void DemoDevice::show_about(DisplayCommands& out) {
 
 void DemoDevice::show_self_test(DisplayCommands& out) {
     drop_calibration_override(out);
+    draw_self_test(out);
+    screen_ = Screen::self_test;
+    screen_countdown_ = keep_alive_period;
+}
+
+void DemoDevice::draw_self_test(DisplayCommands& out) const {
     out.cursor_style(CursorStyle::none);
     out.reset();  // also cancels a flash text that would come back over the test
     out.self_test();
-    screen_ = Screen::self_test;
-    screen_countdown_ = keep_alive_period;
 }
