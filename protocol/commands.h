@@ -2,11 +2,12 @@
 // names every command byte and gives its argument shape, its repaint and a
 // short name for people reading a stream.
 //
-// The table is the only place where a command byte is written as a number:
-// the interpreter, the device-side command writer of the demo and the tools
-// all spell a command as `Command::name`. The table lists the commands in
-// byte order without gaps, so command_info() is an index and the static
-// assertions below prove that every byte 0x85..0xA6 has exactly one entry.
+// The enumeration and the table are the only places where a command byte is
+// written as a number: the interpreter, the demo's command writer and the
+// tools spell a command as `Command::name` (tests/command_bytes.sh checks).
+// The table lists the commands in byte order without gaps, so command_info()
+// is an index, and the static assertion below proves that every byte
+// 0x85..0xA6 has exactly one entry.
 //
 // Argument shape: a command takes `arguments` bytes whatever their values
 // (its counted arguments), and a command marked `text_to_zero` then takes
