@@ -56,6 +56,9 @@ endif()
 
 # The layer rules over the whole source tree, headers included.
 add_test(NAME layers COMMAND bash ${PROJECT_SOURCE_DIR}/tests/layers.sh ${PROJECT_SOURCE_DIR})
+# Display command bytes spelled by name outside the command vocabulary.
+add_test(NAME command_bytes
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/command_bytes.sh ${PROJECT_SOURCE_DIR})
 
 # The Linux program's tests (tests/qt/*_test.cpp), Qt Test on the offscreen
 # platform: no X server needed.

@@ -10,6 +10,13 @@
 // second with new levels, and the operating mode steps on every four
 // seconds; the display draws a mode only when it changed, so the unit sends
 // it each time and forces it only after a whole-screen redraw.
+//
+// Left alone (no key for redraw_period), the unit redraws its current screen
+// whole: the status line from its skeleton (with the override it should
+// have), rows 2..4, and the cursor style and place the screen needs. It
+// draws over what the display shows without clearing it first, so a display
+// that saw everything does not flicker; only the self-test is drawn by the
+// display itself, after a reset, as when it was opened.
 #include "demo/demo_device.h"
 
 #include <array>
@@ -45,6 +52,13 @@ constexpr uint32_t event_period = ticks(3000);
 constexpr uint32_t busy_period = ticks(200);
 constexpr uint32_t result_time = ticks(2000);
 constexpr uint32_t keep_alive_period = ticks(1000);
+// No key for this long, and the whole screen is drawn again, then again every
+// period. The program drops what arrives in its first 400 ms after linking,
+// so whenever it links, the next redraw it takes in comes within 2.4 s.
+constexpr uint32_t redraw_period = ticks(2000);
+// The start-up screen gives way to the whole main screen before a redraw is
+// due, and a flash text (shown after a key) is over before one is.
+static_assert(splash_time <= redraw_period && flash_time < redraw_period);
 
 // Settings sent at power-up and the beep on a refused key; the display here
 // skips all three.
@@ -131,18 +145,19 @@ std::vector<uint8_t> DemoDevice::start() {
     status_countdown_ = status_period;
     mode_countdown_ = mode_period;
     event_countdown_ = event_period;
+    alone_countdown_ = redraw_period;
 
     // The display may still hold what an earlier session left half sent, or
     // its overrides: back in step first, then a reset, and no overrides.
     out.no_op();
     out.back_in_step();
     out.reset();
-    out.override_off(NumberField::left);
-    out.override_off(NumberField::right);
+    out.number_override_off(NumberField::left);
+    out.number_override_off(NumberField::right);
     out.backlight(backlight_level);
     out.contrast(contrast_level);
-    out.cursor(CursorStyle::none);
-    out.whole_screen(splash_screen);
+    out.cursor_style(CursorStyle::none);
+    out.screen_text(splash_screen);
     log_event(out, "Power on");
     return bytes;
 }
@@ -150,6 +165,7 @@ std::vector<uint8_t> DemoDevice::start() {
 std::vector<uint8_t> DemoDevice::key(uint8_t code) {
     std::vector<uint8_t> bytes;
     DisplayCommands out(bytes);
+    alone_countdown_ = redraw_period;
     switch (screen_) {
         case Screen::off:
         case Screen::splash:
@@ -170,7 +186,7 @@ std::vector<uint8_t> DemoDevice::key(uint8_t code) {
                                       : screen_ == Screen::name_entry  ? "EDIT"
                                       : screen_ == Screen::calibration ? "BUSY"
                                                                        : "INFO";
-        out.flash(word);
+        out.flash_text(word);
         flash_hold_ = flash_time;
         return bytes;
     }
@@ -222,19 +238,29 @@ void DemoDevice::tick(DisplayCommands& out) {
         event_countdown_ = event_period;
         log_event(out, std::string(events[next_random() % events.size()]));
     }
+    --alone_countdown_;
     tick_screen(out);
+    const bool redraw_due = alone_countdown_ == 0;
+    if (redraw_due) alone_countdown_ = redraw_period;
     if (--status_countdown_ == 0) {
         status_countdown_ = status_period;
-        if (shows_status_line()) refresh_status(out);
+        if (shows_status_line()) {
+            step_levels();
+            if (!redraw_due) draw_levels(out);  // the redraw draws them
+        }
     }
+    if (redraw_due) redraw(out);
 }
 
 void DemoDevice::tick_screen(DisplayCommands& out) {
     switch (screen_) {
         case Screen::splash:
             --screen_countdown_;
-            if (screen_countdown_ == splash_time / 2) out.centred(4, "starting ...");
-            if (screen_countdown_ == 0) show_menu(out, true);
+            if (screen_countdown_ == splash_time / 2) out.centred_text(4, "starting ...");
+            if (screen_countdown_ == 0) {
+                show_menu(out, true);
+                alone_countdown_ = redraw_period;  // drawn whole: the wait starts now
+            }
             break;
         case Screen::calibration:
             if (--screen_countdown_ > 0) break;
@@ -247,7 +273,7 @@ void DemoDevice::tick_screen(DisplayCommands& out) {
         case Screen::self_test:
             if (--screen_countdown_ == 0) {
                 screen_countdown_ = keep_alive_period;
-                out.keep_alive();
+                out.no_op_2();  // keep-alive
             }
             break;
         default:
@@ -267,6 +293,36 @@ bool DemoDevice::shows_status_line() const {
            screen_ == Screen::calibration || screen_ == Screen::about;
 }
 
+void DemoDevice::redraw(DisplayCommands& out) {
+    if (shows_status_line()) redraw_status_line(out);
+    switch (screen_) {
+        case Screen::off:
+        case Screen::splash:  // never due: the main screen follows it first
+            break;
+        case Screen::menu:
+            show_menu(out, false);
+            break;
+        case Screen::name_entry:
+            draw_name_entry(out);
+            break;
+        case Screen::calibration:
+            out.cursor_style(CursorStyle::none);
+            draw_calibration(out);
+            break;
+        case Screen::event_log:
+            out.cursor_style(CursorStyle::none);
+            draw_log_rows(out);
+            break;
+        case Screen::about:
+            out.cursor_style(CursorStyle::none);
+            draw_about(out);
+            break;
+        case Screen::self_test:
+            draw_self_test(out);
+            break;
+    }
+}
+
 uint8_t DemoDevice::mode_flags() const {
     return modes[mode_index_];
 }
@@ -279,7 +335,18 @@ void DemoDevice::draw_status_line(DisplayCommands& out) const {
     out.mode_forced(mode_flags());
 }
 
-void DemoDevice::refresh_status(DisplayCommands& out) {
+void DemoDevice::redraw_status_line(DisplayCommands& out) const {
+    // The display may have linked since the override was sent, or still
+    // hold one from an earlier session.
+    if (calibration_override_) {
+        out.number_override(NumberField::right, "CAL");
+    } else {
+        out.number_override_off(NumberField::right);
+    }
+    draw_status_line(out);
+}
+
+void DemoDevice::step_levels() {
     // The receive level wanders by 1..4 each time, so the status line never
     // stands still; the transmit level drifts by at most one.
     const uint32_t r = next_random();
@@ -293,7 +360,9 @@ void DemoDevice::refresh_status(DisplayCommands& out) {
     const uint32_t drift = (r >> 16) % 3;
     if (drift == 0 && tx_level_ > 0) --tx_level_;
     if (drift == 2 && tx_level_ < 99) ++tx_level_;
+}
 
+void DemoDevice::draw_levels(DisplayCommands& out) const {
     out.left_number(rx_level_);
     out.right_number(tx_level_);
     out.meter(static_cast<uint8_t>(rx_level_ * 12 / 100));
@@ -302,7 +371,7 @@ void DemoDevice::refresh_status(DisplayCommands& out) {
 
 void DemoDevice::show_menu(DisplayCommands& out, bool whole_screen) {
     screen_ = Screen::menu;
-    out.cursor(CursorStyle::none);
+    out.cursor_style(CursorStyle::none);
     if (whole_screen) {
         out.clear();
         draw_status_line(out);
@@ -314,12 +383,12 @@ void DemoDevice::show_menu(DisplayCommands& out, bool whole_screen) {
 void DemoDevice::draw_menu_item(DisplayCommands& out, size_t item) const {
     std::string text = std::string(menu_indent) + std::string(menu[item].label);
     if (menu[item].item == Item::name) text += name_;
-    out.line(static_cast<uint8_t>(first_menu_row + item - menu_top_), text);
+    out.blank_filled_row_text(static_cast<uint8_t>(first_menu_row + item - menu_top_), text);
 }
 
 void DemoDevice::mark_selection(DisplayCommands& out, uint8_t character) const {
-    out.move_to(1, static_cast<uint8_t>(first_menu_row + menu_selected_ - menu_top_));
-    out.mark(character);
+    out.goto_cell(1, static_cast<uint8_t>(first_menu_row + menu_selected_ - menu_top_));
+    out.character_2(character);
 }
 
 void DemoDevice::menu_key(DisplayCommands& out, uint8_t code) {
@@ -378,19 +447,23 @@ void DemoDevice::open_item(DisplayCommands& out) {
 void DemoDevice::show_name_entry(DisplayCommands& out) {
     screen_ = Screen::name_entry;
     draft_ = name_;
-    out.centred(2, "Enter a unit name");
-    out.line(4, "Enter=save  Esc=undo");
-    out.blank_row(name_row);
-    out.move_to(1, name_row);
+    draw_name_entry(out);
+}
+
+void DemoDevice::draw_name_entry(DisplayCommands& out) const {
+    out.centred_text(2, "Enter a unit name");
+    out.blank_filled_row_text(4, "Enter=save  Esc=undo");
+    out.clear_row(name_row);
+    out.goto_cell(1, name_row);
     out.text(std::string(name_prompt) + draft_);  // the cursor stays after it
-    out.cursor(entry_cursor_);
+    out.cursor_style(entry_cursor_);
 }
 
 void DemoDevice::name_entry_key(DisplayCommands& out, uint8_t code) {
     if (is_printable(code)) {
         if (draft_.size() >= name_max) return out.beep(beep_length);
         draft_.push_back(static_cast<char>(code));
-        out.put(code);
+        out.character(code);
         return;
     }
     switch (code) {
@@ -402,7 +475,7 @@ void DemoDevice::name_entry_key(DisplayCommands& out, uint8_t code) {
         case key_insert:
             entry_cursor_ = entry_cursor_ == CursorStyle::underline ? CursorStyle::block
                                                                     : CursorStyle::underline;
-            out.cursor(entry_cursor_);
+            out.cursor_style(entry_cursor_);
             return;
         case key_enter:
             if (draft_ != name_) log_event(out, "Name changed");
@@ -420,24 +493,47 @@ void DemoDevice::show_calibration(DisplayCommands& out) {
     calibration_steps_ = 0;
     calibration_done_ = false;
     screen_countdown_ = busy_period;
-    // The glyph is sent each time: a display that was restarted meanwhile
-    // would not have it.
-    out.define_glyph(hourglass_slot, hourglass, 1, 2);
-    out.centred(2, calibration_title);
-    out.centred(3, "Please wait");
-    out.blank_row(progress_row);
-    out.busy_at(busy_column, busy_row);
-    out.busy_step();
-    out.override_number(NumberField::right, "CAL");
+    draw_calibration(out);
+    out.number_override(NumberField::right, "CAL");
     out.right_number(tx_level_);
     calibration_override_ = true;
+}
+
+void DemoDevice::draw_calibration(DisplayCommands& out) const {
+    if (calibration_done_) {
+        draw_calibration_result(out);
+    } else {
+        // The glyph is sent each time: a display that was restarted
+        // meanwhile would not have it.
+        out.define_glyph(hourglass_slot, hourglass, 1, 2);
+        out.centred_text(2, calibration_title);
+        out.centred_text(3, "Please wait");
+    }
+    if (calibration_steps_ == 0) {
+        out.clear_row(progress_row);
+    } else {
+        out.blank_filled_row_text(progress_row,
+                                  std::string(calibration_steps_, static_cast<char>(full_cell)));
+    }
+    if (!calibration_done_) {
+        out.busy_position(busy_column, busy_row);
+        out.busy_step();
+    }
+}
+
+void DemoDevice::draw_calibration_result(DisplayCommands& out) const {
+    out.centred_text(2, "Calibration done");
+    std::array<char, 16> result{};
+    std::snprintf(result.data(), result.size(), "Offset %+d",
+                  static_cast<int>(calibration_offset_));
+    out.centred_text(3, result.data());
 }
 
 void DemoDevice::calibration_step(DisplayCommands& out) {
     ++calibration_steps_;
     out.busy_step();
-    out.move_to(calibration_steps_, progress_row);
-    out.put(full_cell);
+    out.goto_cell(calibration_steps_, progress_row);
+    out.character(full_cell);
     if (calibration_steps_ == progress_cells) {
         end_calibration(out);
     } else {
@@ -447,14 +543,11 @@ void DemoDevice::calibration_step(DisplayCommands& out) {
 
 void DemoDevice::end_calibration(DisplayCommands& out) {
     calibration_done_ = true;
+    calibration_offset_ = static_cast<int32_t>(next_random() % 9) - 4;
     screen_countdown_ = result_time;
     drop_calibration_override(out);
     draw_status_line(out);
-    out.centred(2, "Calibration done");
-    std::array<char, 16> result{};
-    std::snprintf(result.data(), result.size(), "Offset %+d",
-                  static_cast<int32_t>(next_random() % 9) - 4);
-    out.centred(3, result.data());
+    draw_calibration_result(out);
     log_event(out, "Calibrated");
 }
 
@@ -462,7 +555,7 @@ void DemoDevice::drop_calibration_override(DisplayCommands& out) {
     // Where the status line stays, the caller redraws it: the override's
     // four cells covered "TX" as well, and the number alone does not.
     if (!calibration_override_) return;
-    out.override_off(NumberField::right);
+    out.number_override_off(NumberField::right);
     calibration_override_ = false;
 }
 
@@ -489,7 +582,7 @@ void DemoDevice::show_event_log(DisplayCommands& out) {
 void DemoDevice::draw_log_rows(DisplayCommands& out) const {
     for (size_t row = 0; row < log_rows; ++row) {
         const size_t entry = log_top_ + row;
-        out.row(static_cast<uint8_t>(row + 1), entry < log_.size() ? log_[entry] : "");
+        out.row_text(static_cast<uint8_t>(row + 1), entry < log_.size() ? log_[entry] : "");
     }
 }
 
@@ -499,13 +592,13 @@ void DemoDevice::event_log_key(DisplayCommands& out, uint8_t code) {
             if (log_top_ == 0) break;
             --log_top_;
             out.scroll_down();
-            out.row(1, log_[log_top_]);
+            out.row_text(1, log_[log_top_]);
             return;
         case key_down:
             if (log_top_ + log_rows >= log_.size()) break;
             ++log_top_;
             out.scroll_up();
-            out.row(log_rows, log_[log_top_ + log_rows - 1]);
+            out.row_text(log_rows, log_[log_top_ + log_rows - 1]);
             return;
         case key_escape:
         case key_enter:
@@ -526,9 +619,9 @@ void DemoDevice::log_event(DisplayCommands& out, const std::string& text) {
         if (log_.size() > log_rows) {
             ++log_top_;
             out.scroll_up();
-            out.row(log_rows, entry);
+            out.row_text(log_rows, entry);
         } else {
-            out.row(static_cast<uint8_t>(log_.size()), entry);
+            out.row_text(static_cast<uint8_t>(log_.size()), entry);
         }
     }
     if (log_.size() > log_capacity) {
@@ -543,16 +636,24 @@ void DemoDevice::log_event(DisplayCommands& out, const std::string& text) {
 
 void DemoDevice::show_about(DisplayCommands& out) {
     screen_ = Screen::about;
-    out.centred(2, "Qor demo device");
-    out.line(3, "    firmware 1.0");
-    out.line(4, " F1 help  F12 test");
+    draw_about(out);
+}
+
+void DemoDevice::draw_about(DisplayCommands& out) const {
+    out.centred_text(2, "Qor demo device");
+    out.blank_filled_row_text(3, "    firmware 1.0");
+    out.blank_filled_row_text(4, " F1 help  F12 test");
 }
 
 void DemoDevice::show_self_test(DisplayCommands& out) {
     drop_calibration_override(out);
-    out.cursor(CursorStyle::none);
-    out.reset();  // also cancels a flash text that would come back over the test
-    out.self_test();
+    draw_self_test(out);
     screen_ = Screen::self_test;
     screen_countdown_ = keep_alive_period;
+}
+
+void DemoDevice::draw_self_test(DisplayCommands& out) const {
+    out.cursor_style(CursorStyle::none);
+    out.reset();  // also cancels a flash text that would come back over the test
+    out.self_test();
 }

@@ -13,6 +13,11 @@
 // Screen layout: row 1 is the status line (link levels, meter, mode field),
 // which the unit refreshes twice a second; rows 2..4 hold the menu and the
 // screens opened from it. The event log and the self-test take all four rows.
+//
+// Like the family's units, it redraws its whole current screen when no key
+// has come for two seconds, and again every two seconds while none comes:
+// a display that linked after the screen was drawn (the program drops what
+// arrives while it settles) shows all of it within that time.
 #pragma once
 
 #include <cstddef>
@@ -54,10 +59,14 @@ private:
     void tick_screen(DisplayCommands& out);
     uint32_t next_random();
     bool shows_status_line() const;
+    // The whole current screen again, drawn over whatever the display shows.
+    void redraw(DisplayCommands& out);
 
     // Status line.
     void draw_status_line(DisplayCommands& out) const;
-    void refresh_status(DisplayCommands& out);
+    void redraw_status_line(DisplayCommands& out) const;
+    void step_levels();
+    void draw_levels(DisplayCommands& out) const;
     uint8_t mode_flags() const;
 
     // Menu.
@@ -69,8 +78,11 @@ private:
 
     // Screens opened from the menu.
     void show_name_entry(DisplayCommands& out);
+    void draw_name_entry(DisplayCommands& out) const;
     void name_entry_key(DisplayCommands& out, uint8_t code);
     void show_calibration(DisplayCommands& out);
+    void draw_calibration(DisplayCommands& out) const;
+    void draw_calibration_result(DisplayCommands& out) const;
     void calibration_step(DisplayCommands& out);
     void end_calibration(DisplayCommands& out);
     void drop_calibration_override(DisplayCommands& out);
@@ -80,7 +92,9 @@ private:
     void event_log_key(DisplayCommands& out, uint8_t code);
     void log_event(DisplayCommands& out, const std::string& text);
     void show_about(DisplayCommands& out);
+    void draw_about(DisplayCommands& out) const;
     void show_self_test(DisplayCommands& out);
+    void draw_self_test(DisplayCommands& out) const;
 
     uint32_t seed_;
     uint32_t random_;
@@ -92,6 +106,9 @@ private:
     uint32_t mode_countdown_ = 0;    // ticks to the next operating mode
     uint32_t event_countdown_ = 0;   // ticks to the next logged event
     uint32_t flash_hold_ = 0;        // ticks the mode field is left to the flash text
+    // Ticks to the next whole redraw; a key restarts the wait, and the main
+    // screen's first drawing starts it.
+    uint32_t alone_countdown_ = 0;
 
     uint8_t rx_level_ = 40;  // left number, 0..99; the meter follows it
     uint8_t tx_level_ = 60;  // right number, 0..99
@@ -106,6 +123,7 @@ private:
 
     uint8_t calibration_steps_ = 0;
     bool calibration_done_ = false;
+    int32_t calibration_offset_ = 0;  // the result shown when done
 
     std::vector<std::string> log_;  // formatted rows, oldest first
     size_t log_top_ = 0;            // entry on row 1 while the log is shown

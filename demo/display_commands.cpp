@@ -5,64 +5,66 @@
 
 namespace {
 
-constexpr size_t row_cells = 20;
-constexpr size_t screen_cells = 80;
-constexpr size_t flash_cells = 4;
-constexpr size_t override_cells = 3;
+// The counted texts, as long as the command table counts them (after the
+// row, the skipped byte or the selector that comes first).
+constexpr size_t row_cells = command_info(Command::row_text).arguments - 1;
+constexpr size_t screen_cells = command_info(Command::screen_text).arguments - 1;
+constexpr size_t flash_cells = command_info(Command::flash_text).arguments;
+constexpr size_t override_cells = command_info(Command::number_override).arguments - 1;
 // Centred text longer than a row would start at column 1 and be cut anyway.
 constexpr size_t centred_max = row_cells;
 
 }  // namespace
 
-void DisplayCommands::whole_screen(std::string_view rows_1_to_4) {
-    command(0x8B, uint8_t{0});  // the skipped byte
+void DisplayCommands::screen_text(std::string_view rows_1_to_4) {
+    command(Command::screen_text, uint8_t{0});  // the skipped byte
     counted(rows_1_to_4, screen_cells, ' ');
 }
 
-void DisplayCommands::row(uint8_t row, std::string_view text) {
-    command(0x8C, row);
+void DisplayCommands::row_text(uint8_t row, std::string_view text) {
+    command(Command::row_text, row);
     counted(text, row_cells, ' ');
 }
 
 void DisplayCommands::text(std::string_view text) {
-    command(0x8D);
+    command(Command::text);
     terminated(text);
 }
 
-void DisplayCommands::centred(uint8_t row, std::string_view text) {
-    command(0x99, row);
+void DisplayCommands::centred_text(uint8_t row, std::string_view text) {
+    command(Command::centred_text, row);
     terminated(text.substr(0, centred_max));
 }
 
-void DisplayCommands::line(uint8_t row, std::string_view text) {
+void DisplayCommands::blank_filled_row_text(uint8_t row, std::string_view text) {
     // The first 0 blanks the rest of the row; the bytes after it only fill
     // the count.
-    command(0xA2, row);
+    command(Command::blank_filled_row_text, row);
     counted(text, row_cells, 0);
 }
 
-void DisplayCommands::flash(std::string_view four_characters) {
-    command(0xA1);
+void DisplayCommands::flash_text(std::string_view four_characters) {
+    command(Command::flash_text);
     counted(four_characters, flash_cells, ' ');
 }
 
 void DisplayCommands::define_glyph(uint8_t slot, const GlyphRows& rows, uint8_t column,
                                    uint8_t row) {
-    command(0xA5, slot);
+    command(Command::define_glyph, slot);
     for (uint8_t dots : rows) out_.push_back(dots);
-    move_to(column, row);
+    goto_cell(column, row);
 }
 
-void DisplayCommands::override_number(NumberField field, std::string_view three_characters) {
-    command(0xA6, static_cast<uint8_t>(field));
+void DisplayCommands::number_override(NumberField field, std::string_view three_characters) {
+    command(Command::number_override, static_cast<uint8_t>(field));
     // A first character 0 would switch the override off instead.
     const std::string_view text =
         three_characters.empty() || three_characters[0] != 0 ? three_characters : " ";
     counted(text, override_cells, ' ');
 }
 
-void DisplayCommands::override_off(NumberField field) {
-    command(0xA6, static_cast<uint8_t>(field));
+void DisplayCommands::number_override_off(NumberField field) {
+    command(Command::number_override, static_cast<uint8_t>(field));
     counted({}, override_cells, 0);
 }
 

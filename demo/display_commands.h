@@ -1,6 +1,7 @@
-// The device's side of the display protocol: one method per command byte
-// 0x85..0xA6, each appending the command and all of its arguments to a byte
-// buffer, so the firmware above it can never leave a command half sent.
+// The device's side of the display protocol: one method per command of the
+// vocabulary (protocol/commands.h), named as the command is, each appending
+// the command and all of its arguments to a byte buffer, so the firmware
+// above it can never leave a command half sent.
 //
 // Texts are cut or padded to the length a command counts (20 cells for a
 // row, 80 for the whole screen, 4 for the flash text); zero-terminated texts
@@ -15,10 +16,13 @@
 #include <string_view>
 #include <vector>
 
-// Cursor styles of command 0x98.
+#include "protocol/commands.h"
+
+// The argument of Command::cursor_style.
 enum class CursorStyle : uint8_t { unchanged = 0, underline = 1, block = 2, none = 3 };
 
-// The two number fields of the status line, as command 0xA6 selects them.
+// The two number fields of the status line, as Command::number_override
+// selects them.
 enum class NumberField : uint8_t { left = 1, right = 2 };
 
 // Dot rows 0..6 of a custom character, bit 4 the leftmost dot (row 7 is the
@@ -29,67 +33,72 @@ class DisplayCommands {
 public:
     explicit DisplayCommands(std::vector<uint8_t>& out) : out_(out) {}
 
-    // 0x85 and 0x86: the display does nothing. The firmware sends the first
-    // as its wake-up byte and the second as its keep-alive.
-    void no_op() { command(0x85); }
+    // The two codes that do nothing. The firmware sends the first as its
+    // wake-up byte and the second as its keep-alive.
+    void no_op() { command(Command::no_op); }
+    void no_op_2() { command(Command::no_op_2); }
     // 81 zero bytes: they complete whatever command the display may still be
-    // counting (0x8B, the longest, takes 81 more) and are ignored between
-    // commands, so the next command byte is read as one.
+    // counting (the whole-screen text, the longest, takes 81 more) and are
+    // ignored between commands, so the next command byte is read as one.
     void back_in_step() { out_.insert(out_.end(), 81, uint8_t{0}); }
-    void keep_alive() { command(0x86); }
-    // 0x87: clear, forget the mode flags, cancel a pending flash-text return.
-    void reset() { command(0x87); }
-    // 0x88, 0x9A, 0x9B: one argument that the display skips. The firmware
-    // sends them where a unit with a beeper, a dimmable backlight and a
-    // contrast control would set those; the screen does not change.
-    void beep(uint8_t length) { command(0x88, length); }
-    void backlight(uint8_t level) { command(0x9A, level); }
-    void contrast(uint8_t level) { command(0x9B, level); }
+    // Clear, forget the mode flags, cancel a pending flash-text return.
+    void reset() { command(Command::reset); }
+    // One argument that the display skips. The firmware sends them where a
+    // unit with a beeper, a dimmable backlight and a contrast control would
+    // set those; the screen does not change.
+    void beep(uint8_t length) { command(Command::beep, length); }
+    void backlight(uint8_t level) { command(Command::backlight, level); }
+    void contrast(uint8_t level) { command(Command::contrast, level); }
 
-    void clear() { command(0x89); }                             // 0x89, cursor to 1,1
-    void blank_row(uint8_t row) { command(0x8A, row); }         // 0x8A
-    void whole_screen(std::string_view rows_1_to_4);            // 0x8B, 80 cells
-    void row(uint8_t row, std::string_view text);               // 0x8C, 20 cells
-    void text(std::string_view text);                           // 0x8D, at the cursor
-    void put(uint8_t character) { command(0x8E, character); }   // 0x8E
-    void mark(uint8_t character) { command(0x8F, character); }  // 0x8F
-    void backspace() { command(0x90); }                         // 0x90
-    void scroll_up() { command(0x91); }                         // 0x91, all rows
-    void scroll_down() { command(0x92); }                       // 0x92, all rows
-    void scroll_lower_up() { command(0x9C); }                   // 0x9C, rows 2..4
-    void scroll_lower_down() { command(0x9D); }                 // 0x9D, rows 2..4
-    void centred(uint8_t row, std::string_view text);           // 0x99, on a cleared row
-    void line(uint8_t row, std::string_view text);              // 0xA2, rest of row blank
+    void clear() { command(Command::clear); }  // cursor to 1,1
+    void clear_row(uint8_t row) { command(Command::clear_row, row); }
+    void screen_text(std::string_view rows_1_to_4);     // 80 cells
+    void row_text(uint8_t row, std::string_view text);  // 20 cells
+    void text(std::string_view text);                   // at the cursor
+    void character(uint8_t code) { command(Command::character, code); }
+    void character_2(uint8_t code) { command(Command::character_2, code); }
+    void backspace() { command(Command::backspace); }
+    void scroll_up() { command(Command::scroll_up); }      // all rows
+    void scroll_down() { command(Command::scroll_down); }  // all rows
+    void scroll_lower_up() { command(Command::scroll_lower_up); }
+    void scroll_lower_down() { command(Command::scroll_lower_down); }
+    void centred_text(uint8_t row, std::string_view text);           // on a cleared row
+    void blank_filled_row_text(uint8_t row, std::string_view text);  // rest of the row blank
 
-    void move_to(uint8_t column, uint8_t row) { command(0x97, column, row); }
-    void cursor(CursorStyle style) { command(0x98, static_cast<uint8_t>(style)); }
+    void goto_cell(uint8_t column, uint8_t row) { command(Command::goto_cell, column, row); }
+    void cursor_style(CursorStyle style) {
+        command(Command::cursor_style, static_cast<uint8_t>(style));
+    }
 
     // The status line: skeleton, numbers, meter (level 0..11), mode field
-    // (0x96 draws only changed flags, 0xA0 always), flash text.
-    void status_skeleton() { command(0x9E); }
-    void left_number(uint8_t number) { command(0x94, number); }
-    void right_number(uint8_t number) { command(0x95, number); }
-    void meter(uint8_t level) { command(0x93, level); }
-    void mode(uint8_t flags) { command(0x96, flags); }
-    void mode_forced(uint8_t flags) { command(0xA0, flags); }
-    void flash(std::string_view four_characters);  // 0xA1
+    // (Command::mode draws only changed flags, Command::mode_forced always),
+    // flash text.
+    void status_skeleton() { command(Command::status_skeleton); }
+    void left_number(uint8_t number) { command(Command::left_number, number); }
+    void right_number(uint8_t number) { command(Command::right_number, number); }
+    void meter(uint8_t level) { command(Command::meter, level); }
+    void mode(uint8_t flags) { command(Command::mode, flags); }
+    void mode_forced(uint8_t flags) { command(Command::mode_forced, flags); }
+    void flash_text(std::string_view four_characters);
 
-    void self_test() { command(0x9F); }
-    void busy_at(uint8_t column, uint8_t row) { command(0xA4, column, row); }
-    void busy_step() { command(0xA3); }
+    void self_test() { command(Command::self_test); }
+    void busy_position(uint8_t column, uint8_t row) {
+        command(Command::busy_position, column, row);
+    }
+    void busy_step() { command(Command::busy_step); }
 
-    // 0xA5 leaves the display addressing character memory, so the cursor is
-    // always positioned right after it (0x97 to column, row).
+    // Defining a glyph leaves the display addressing character memory, so
+    // the cursor is always positioned right after it (goto_cell).
     void define_glyph(uint8_t slot, const GlyphRows& rows, uint8_t column, uint8_t row);
-    // 0xA6: three characters in place of a number (the fourth cell shows
-    // custom character 0), seen at the field's next number; off clears it.
-    void override_number(NumberField field, std::string_view three_characters);
-    void override_off(NumberField field);
+    // Three characters in place of a number (the fourth cell shows custom
+    // character 0), seen at the field's next number; off clears it.
+    void number_override(NumberField field, std::string_view three_characters);
+    void number_override_off(NumberField field);
 
 private:
     template <class... Arguments>
-    void command(uint8_t code, Arguments... arguments) {
-        out_.push_back(code);
+    void command(Command code, Arguments... arguments) {
+        out_.push_back(command_byte(code));
         (out_.push_back(arguments), ...);
     }
     // Exactly `cells` bytes of text, padded with `fill`.

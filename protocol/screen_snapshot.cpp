@@ -23,8 +23,8 @@ constexpr std::u32string_view character_rows[16] = {
     U"`abcdefghijklmno",  // 0x60
     U"pqrstuvwxyz{|}~⌂",  // 0x70; 0x7F is the house
     U"БДЖЗИЙЛПУЦЧШЩЪЫЭ",  // 0x80
-    U"α♪ΓπΣσ♬τ⍾ΘΩδ∞♥ε∩",  // 0x90
-    U"‖¡¢£¤¥¦§ƒ©ª«ЮЯ®‘",  // 0xA0
+    U"α♪ΓπΣσ♬τ⍾ΘΩδ∞♥ε∩",  // 0x90 (character codes, not a command byte)
+    U"‖¡¢£¤¥¦§ƒ©ª«ЮЯ®‘",  // 0xA0 (character codes, not a command byte)
     U"°±²³₧µ¶·ω¹º»¼½¾¿",  // 0xB0
     U"ÀÁÂÃÄÅÆÇÈÉÊËÌÍÎÏ",  // 0xC0
     U"ÐÑÒÓÔÕÖ×ØÙÚÛÜÝÞß",  // 0xD0

@@ -44,7 +44,7 @@ struct ScreenSnapshot {
     ScreenCursor cursor;
     bool display_on = false;
     // Custom characters 0..7, eight dot rows each, top first; bit 4 is the
-    // leftmost dot (the form of the custom-character command 0xA5).
+    // leftmost dot (the form of the custom-character command).
     std::array<std::array<uint8_t, 8>, 8> glyphs{};
     // The whole dot matrix as the rasteriser leaves it at the snapshot's
     // blink phase: row-major, dot_width x dot_height, 0 off, 1 on, 255 a

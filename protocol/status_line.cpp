@@ -35,6 +35,8 @@ namespace {
 constexpr uint8_t glyph_blank = 0x02;
 constexpr uint8_t glyph_arrow = 0x04;
 constexpr uint8_t glyph_one = 0x05;
+// The busy indicator's fifth step: a character code of the ROM font.
+constexpr uint8_t busy_rom_character = 0xA5;  // not a command byte
 
 // Saves the address counter (low 8 bits) and restores it as a display-RAM
 // address when it goes out of scope; the restoring instruction is the last
@@ -166,7 +168,7 @@ uint8_t draw_busy_step(LcdController& lcd, const CompositionState& composition, 
         {'|', 2},
         {'/', 3},
         {'-', 4},
-        {0xA5, 5},  // a character of the ROM font
+        {busy_rom_character, 5},
         {'.', 6},
         {'_', 0},
     }};

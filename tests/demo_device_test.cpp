@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdint>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -126,6 +127,11 @@ TEST_F(DemoScreens, NameEntryEchoesKeysAtTheCursorAndBackspaceErases) {
     type("ABCDEFGHIJ");  // only twelve characters fit
     EXPECT_EQ(row_text(3), padded("Name: QOR-7XABCDEF"));
     EXPECT_EQ(cursor_column_on_row_3(), 19u);
+    const uint8_t cursor_bits = controller().display_control & 0x03;
+    wait(4500);  // the redraws of a unit left alone keep the draft and the cursor
+    EXPECT_EQ(row_text(3), padded("Name: QOR-7XABCDEF"));
+    EXPECT_EQ(cursor_column_on_row_3(), 19u);
+    EXPECT_EQ(controller().display_control & 0x03, cursor_bits);
     press(enter);
     EXPECT_EQ(row_text(2), padded("> Name: QOR-7XABCDEF"));
     EXPECT_EQ(screen().cursor.style, ScreenCursor::Style::none) << "the menu hides the cursor";
@@ -221,6 +227,76 @@ TEST_F(DemoScreens, MainScreenChangesByItselfWithinEveryTwoSeconds) {
     EXPECT_EQ(row_text(2) + row_text(3) + row_text(4), menu);
     EXPECT_GE(meters.size(), 3u);
     EXPECT_GE(modes.size(), 5u);
+}
+
+// What a session shows: the four rows, the custom characters they show, the cursor's
+// address and the display-control bits (cursor shown, blinking). The busy
+// indicator's cell is left out: its place in the cycle is the display's own,
+// and no command sets it.
+std::string screen_of(DisplaySession& display_session, bool busy_shown) {
+    return display_session.with_state([&](SessionState& s) {
+        std::string screen;
+        for (int address : screen_row_address) {
+            for (int column = 0; column < 20; ++column) {
+                screen +=
+                    static_cast<char>(s.display->ddram[static_cast<size_t>(address + column)]);
+            }
+        }
+        if (busy_shown) screen[2 * 20 + 16] = '*';  // row 3, column 17
+        for (uint8_t code = 0; code < 8; ++code) {
+            if (screen.find(static_cast<char>(code)) == std::string::npos) continue;
+            const auto pattern = s.display->cgram.begin() + 8 * code;
+            screen.append(pattern, pattern + 8);
+        }
+        return screen + "|" + std::to_string(s.display->ddram_cursor) + "|" +
+               std::to_string(s.display->display_control);
+    });
+}
+
+// A program that links while the unit is left alone drops what arrives in
+// its first 400 ms, so it misses the screen as the unit drew it. Whenever it
+// links, 3 s later it shows what a program that saw everything shows: on
+// every screen, with the name entry's draft and cursor, while the
+// calibration runs and when it is done. The unit's bytes leave at the
+// line's pace, so the settle may end in the middle of a command.
+TEST_F(DemoScreens, ALateLinkShowsTheWholeScreenWithinThreeSeconds) {
+    constexpr uint32_t step_ms = 50, settle_ms = 400, within_ms = 3000, alone_ms = 9000;
+    struct Chunk {
+        uint32_t at_ms;
+        std::vector<uint8_t> bytes;
+    };
+    const std::vector<std::vector<uint8_t>> screens = {
+        {},    {enter, 'X'}, {down, enter}, {down, down, enter}, {down, down, down, down, enter},
+        {f12},
+    };
+    for (const std::vector<uint8_t>& keys : screens) {
+        const bool calibration = keys == std::vector<uint8_t>{down, enter};
+        DemoDevice unit{7};
+        std::vector<Chunk> sent = {{0, unit.start()}, {2000, unit.advance(2000)}};
+        for (uint8_t code : keys) sent.push_back({2000, unit.key(code)});
+        for (uint32_t at = 2000 + step_ms; at <= 2000 + alone_ms; at += step_ms) {
+            sent.push_back({at, unit.advance(step_ms)});
+        }
+        for (uint32_t link = 2000; link + within_ms <= 2000 + alone_ms; link += 130) {
+            DisplaySession everything, late;
+            ASSERT_TRUE(everything.start() && late.start());
+            for (const Chunk& chunk : sent) {
+                if (chunk.at_ms > link + within_ms) break;
+                everything.interpret_bytes(chunk.bytes);
+                // Byte i is on the line from at_ms + i / 1.92 ms (19200 baud).
+                size_t from = 0;
+                while (from < chunk.bytes.size() &&
+                       chunk.at_ms * 1920 + from * 1000 <= (link + settle_ms) * 1920) {
+                    ++from;
+                }
+                late.interpret_bytes(std::span(chunk.bytes).subspan(from));
+            }
+            // The busy indicator runs for the calibration's first four seconds.
+            const bool busy = calibration && link + within_ms < 6000;
+            EXPECT_EQ(screen_of(late, busy), screen_of(everything, busy))
+                << "keys " << ::testing::PrintToString(keys) << ", linked at " << link << " ms";
+        }
+    }
 }
 
 // A tour of every screen, as a list of keys and delays.

@@ -102,6 +102,27 @@ TEST_F(Interpreter, RepaintsPerCommand) {
     }
 }
 
+// The command table is what a decoder of recorded streams reads: each
+// command must take exactly the bytes its shape gives (a text ends at its
+// 0, a 0 among counted arguments is data) and repaint as its entry says.
+TEST_F(Interpreter, EveryCommandTakesTheBytesOfItsShapeInTheCommandTable) {
+    for (const CommandInfo& info : command_table) {
+        std::vector<uint8_t> bytes(1 + info.arguments, 0x00);
+        bytes[0] = command_byte(info.command);
+        if (info.text_to_zero) bytes.insert(bytes.end(), {'a', 'b', 0x00});
+        const uint64_t start = session.repaint_count();
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            session.interpret_byte(bytes[i]);
+            EXPECT_EQ(host().cmd_state == ST_IDLE, i + 1 == bytes.size())
+                << info.name << ", byte " << i;
+        }
+        const uint64_t expected = info.repaint == Repaint::twice    ? 2
+                                  : info.repaint == Repaint::at_end ? 1
+                                                                    : 0;
+        EXPECT_EQ(session.repaint_count() - start, expected) << info.name;
+    }
+}
+
 TEST_F(Interpreter, ClearRowRepaintsOnCommandByteAndAfterRow) {
     feed({0x8C, 0x02});
     feed(std::string(20, 'q'));
@@ -118,7 +139,7 @@ TEST_F(Interpreter, CommandByteInsideArgumentIsData) {
     feed({0x8C, 0x02, 0x89});
     EXPECT_EQ(cell(1, 2), 0x89);
     EXPECT_EQ(row_text(1), idle_row);  // no clear happened
-    EXPECT_EQ(host().cmd_state, ST_LINE_TEXT);
+    EXPECT_EQ(host().cmd_state, ST_ROW_TEXT_CELLS);
 }
 
 TEST_F(Interpreter, FullScreenTextDiscardsOneByteAndPlacesFourRows) {

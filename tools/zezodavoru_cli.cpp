@@ -180,7 +180,7 @@ CLI::App* add_replay(CLI::App& tool, ReplayOptions& options) {
         "The stream runs after the program's start-up sequence, read and run in pieces, so\n"
         "it may be of any length; then come \"repaints N\" and the controller dump.\n"
         "N counts repaint requests with every byte handed to the interpreter on its own:\n"
-        "one for each command that asks for a repaint (0x8A asks twice, on its command\n"
+        "one for each command that asks for a repaint (clear row asks twice, on its command\n"
         "byte and after its row) and one for each flash text that a tick ends, --ticks\n"
         "included. The program hands the bytes that arrive together over as one batch\n"
         "and repaints once for a batch in which any command asked, so for the same\n"

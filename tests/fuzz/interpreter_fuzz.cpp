@@ -35,8 +35,8 @@ void check_session(SessionState& s) {
     FUZZ_CHECK(h.cmd_state <= ST_OVERRIDE_TEXT);
     FUZZ_CHECK(h.busy_step <= 6);
     switch (h.cmd_state) {
-        case ST_LINE_TEXT:
-        case ST_BLANKED_TEXT:
+        case ST_ROW_TEXT_CELLS:
+        case ST_BLANK_FILLED_CELLS:
             FUZZ_CHECK(h.byte_count < 20);
             break;
         case ST_SCREEN_TEXT:
@@ -71,7 +71,7 @@ void check_session(SessionState& s) {
 bool completes_bracketed(const HostInterpreter& h, uint8_t b) {
     switch (h.cmd_state) {
         case ST_IDLE:
-            return b == 0x9E;
+            return b == command_byte(Command::status_skeleton);
         case ST_METER:
         case ST_LEFT_NUMBER:
         case ST_RIGHT_NUMBER:
@@ -134,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         session.with_state([&](SessionState& s) {
             before = s.display->cgram_cursor == lcd_no_cursor ? s.display->ddram_cursor : -1;
             bracketed = completes_bracketed(s.host, b);
-            reset = s.host.cmd_state == ST_IDLE && b == 0x87;
+            reset = s.host.cmd_state == ST_IDLE && b == command_byte(Command::reset);
         });
         if (b == marker) {
             session.on_timer();
@@ -162,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // A stopped session drops what still arrives.
     session.stop();
-    session.interpret_byte(0x87);
+    session.interpret_byte(command_byte(Command::reset));
     FUZZ_CHECK(!session.render([](const LcdController&) {}));
     FUZZ_CHECK(callbacks == session.repaint_count());
     return 0;
