@@ -97,6 +97,17 @@ received
 status=$?
 [ "$status" -ne 0 ] && [ "$status" -ne 2 ] || fail "missing port: status $status"
 
+# A line that takes nothing more (nobody reads the program's end) fails the
+# stream after two seconds without progress, however long the far end holds
+# the line.
+head -c 200000 /dev/zero >"$work/long.raw"
+err=$(timeout 20 "$cli" device "$device" "$work/long.raw" </dev/null 2>&1 >/dev/null)
+status=$?
+[ "$status" -eq 1 ] || fail "a line that stopped taking bytes: status $status"
+[[ "$err" == *"the line stopped taking the stream"* ]] || fail "stalled line said: $err"
+# What it could not take is thrown away before the next case.
+timeout 1 cat "$program" >/dev/null
+
 # The line going away ends a run that only listens, at once and without
 # failure.
 begin=$(date +%s%N)

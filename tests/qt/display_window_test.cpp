@@ -213,6 +213,26 @@ private slots:
         QCOMPARE(load_program_settings(path).port, config_.path() + "/no-such-port");
     }
 
+    void the_command_line_holds_for_this_run_only() {
+        const QString path = config_.path() + "/run.conf";
+        ProgramSettings kept;
+        kept.port = "/dev/kept";
+        kept.size_preset = 2;
+        QVERIFY(save_program_settings(kept, path));
+        DisplayWindow window(load_program_settings(path), path);
+        window.set_size_preset(3, false);
+        window.set_color_scheme(0, false);
+        window.link_target("/dev/no-such-port-given", false);
+        QCOMPARE(window.size(), QSize(378, 135));
+        // A menu choice saves itself, and nothing of the command line.
+        std::unique_ptr<QMenu> menu = window.build_menu();
+        find_action(menu.get(), "Green")->trigger();
+        const ProgramSettings saved = load_program_settings(path);
+        QCOMPARE(saved.port, QString("/dev/kept"));
+        QCOMPARE(saved.size_preset, uint8_t{2});
+        QCOMPARE(saved.color_scheme, 1);
+    }
+
     void damaged_settings_give_defaults() {
         const QString path = config_.path() + "/damaged.conf";
         QFile file(path);
@@ -235,6 +255,10 @@ private slots:
             parse_program_options({"zezodavoru", "--port", "/dev/ttyUSB0", "--size", "3"}, options);
         QVERIFY(!outcome.exit_status);
         QCOMPARE(options.port, std::string("/dev/ttyUSB0"));
+        // A path that is not valid text comes through byte for byte.
+        parse_program_options({"zezodavoru", "--port", QString::fromLatin1("/tmp/\xff\xfe")},
+                              options);
+        QCOMPARE(options.port, std::string("/tmp/\xff\xfe"));
         QCOMPARE(options.size_preset, std::optional<uint8_t>(3));
         const QStringList bad[] = {{"zezodavoru", "--size", "5"},
                                    {"zezodavoru", "--scheme", "x"},
