@@ -26,6 +26,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "keyboard/key_translation.h"
 #include "link/link.h"
@@ -87,6 +88,12 @@ public:
     LinkWatch watch() const;
     void service(LinkClock::time_point now = LinkClock::now());
 
+    // Renders the display and hands its controller to `use` under the
+    // session's lock, to build a picture from its dots; false without one.
+    template <class Use>
+    bool render(Use&& use) {
+        return session_.render(std::forward<Use>(use));
+    }
     // What the display shows now, taken in one call under the session's lock
     // (empty before start()).
     std::optional<ScreenSnapshot> screen() { return session_.snapshot(); }

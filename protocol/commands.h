@@ -128,9 +128,9 @@ static_assert(
     "the table holds one entry per command byte, in byte order");
 
 // The entry of a command byte; null for every byte that is not a command.
-constexpr const CommandInfo* command_info(uint8_t byte) {
-    if (byte < first_command_byte) return nullptr;
-    const size_t index = size_t{byte} - first_command_byte;
+constexpr const CommandInfo* command_info(uint8_t value) {
+    if (value < first_command_byte) return nullptr;
+    const size_t index = size_t{value} - first_command_byte;
     return index < command_table.size() ? &command_table[index] : nullptr;
 }
 

@@ -163,7 +163,7 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         case WM_DESTROY:
             return on_destroy(window, hwnd);
         case WM_PAINT:
-            paint_main_window(hwnd, window.panel.session(), window.settings, window.pixels,
+            paint_main_window(hwnd, window.panel, window.settings, window.pixels,
                               window.dpi);
             return 1;
         case WM_DPICHANGED:

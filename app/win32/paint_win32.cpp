@@ -52,13 +52,13 @@ SizePreset scale_size_preset(const SizePreset& preset, UINT dpi) {
             scale(preset.image_cy, dpi)};
 }
 
-void paint_display(HDC dc, DisplaySession& session, const AppSettings& settings,
+void paint_display(HDC dc, RemotePanel& panel, const AppSettings& settings,
                    std::vector<uint32_t>& pixels, UINT dpi) {
     const SizePreset* found = size_preset_info(settings.size_preset);
     if (found == nullptr) return;
     const SizePreset size = scale_size_preset(*found, dpi);
     const SchemeColors colors = scheme_colors(settings.color_scheme);
-    const bool rendered = session.render(
+    const bool rendered = panel.render(
         [&](const LcdController& display) { build_window_image(display, colors, pixels); });
     if (!rendered) return;
     const BITMAPINFO info = window_image_format();
@@ -67,10 +67,10 @@ void paint_display(HDC dc, DisplaySession& session, const AppSettings& settings,
                   pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
 }
 
-void paint_main_window(HWND hwnd, DisplaySession& session, const AppSettings& settings,
+void paint_main_window(HWND hwnd, RemotePanel& panel, const AppSettings& settings,
                        std::vector<uint32_t>& pixels, UINT dpi) {
     PaintSession paint(hwnd);
     if (paint.nothing_to_draw()) return;
     SetMapMode(paint.dc(), MM_TEXT);
-    paint_display(paint.dc(), session, settings, pixels, dpi);
+    paint_display(paint.dc(), panel, settings, pixels, dpi);
 }

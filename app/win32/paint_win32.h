@@ -22,7 +22,7 @@
 
 #include "app/settings.h"
 #include "image/window_image.h"
-#include "protocol/display_session.h"
+#include "panel/remote_panel.h"
 
 // The stretch mode of every scaling of the window image: whole dots are
 // dropped or repeated, never blended.
@@ -41,13 +41,13 @@ SizePreset scale_size_preset(const SizePreset& preset, UINT dpi);
 
 // The WM_PAINT handler: validates the update region and paints the display
 // into it at `dpi`, unless the update rectangle is empty.
-void paint_main_window(HWND hwnd, DisplaySession& session, const AppSettings& settings,
+void paint_main_window(HWND hwnd, RemotePanel& panel, const AppSettings& settings,
                        std::vector<uint32_t>& pixels, UINT dpi);
 
-// Renders the session's controller and draws its image into `dc` at (0, 0)
+// Renders the panel's display and draws its image into `dc` at (0, 0)
 // in the image size of settings.size_preset scaled to `dpi`, in the colours
 // of settings.color_scheme, building the image in `pixels`. Draws nothing
-// without a controller or for a preset outside 1..4. Takes the session's
-// lock; the caller must not hold it.
-void paint_display(HDC dc, DisplaySession& session, const AppSettings& settings,
+// without a controller or for a preset outside 1..4. Takes the panel's
+// session lock; the caller must not hold it.
+void paint_display(HDC dc, RemotePanel& panel, const AppSettings& settings,
                    std::vector<uint32_t>& pixels, UINT dpi = unscaled_dpi);

@@ -31,7 +31,8 @@ namespace {
 
 // What the bench window paints, and how often it has.
 struct Bench {
-    DisplaySession session;
+    RemotePanel panel;
+    DisplaySession& session = panel.session();
     AppSettings settings;
     std::vector<uint32_t> pixels;
     HWND hwnd = nullptr;
@@ -49,7 +50,7 @@ LRESULT CALLBACK bench_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARA
         return DefWindowProcA(hwnd, message, wparam, lparam);
     ++bench->paints;
     if (!bench->per_dot) {
-        paint_main_window(hwnd, bench->session, bench->settings, bench->pixels, unscaled_dpi);
+        paint_main_window(hwnd, bench->panel, bench->settings, bench->pixels, unscaled_dpi);
         return 0;
     }
     PaintSession paint(hwnd);
@@ -82,7 +83,7 @@ double painter_alone(Bench& bench, double seconds) {
         if (bench.per_dot) {
             paint_display_per_dot(dc, bench.session, bench.settings);
         } else {
-            paint_display(dc, bench.session, bench.settings, bench.pixels);
+            paint_display(dc, bench.panel, bench.settings, bench.pixels);
         }
         GdiFlush();
         ++count;

@@ -96,13 +96,14 @@ protected:
 
     // The program's painter and the per-dot painter on this test's session.
     std::function<void(HDC)> window_painter() {
-        return [this](HDC dc) { paint_display(dc, session, settings, pixels); };
+        return [this](HDC dc) { paint_display(dc, panel, settings, pixels); };
     }
     std::function<void(HDC)> per_dot_painter() {
         return [this](HDC dc) { paint_display_per_dot(dc, session, settings); };
     }
 
-    DisplaySession session;
+    RemotePanel panel;
+    DisplaySession& session = panel.session();
     AppSettings settings;
     std::vector<uint32_t> pixels;
 };
@@ -201,7 +202,7 @@ TEST_F(PainterTest, TwiceTheDensityPaintsEveryDotTwiceAsLarge) {
     // Painted into a larger bitmap: nothing beyond the scaled image.
     const int32_t width = doubled.image_cx + 4, height = doubled.image_cy + 4;
     const std::vector<uint32_t> dense = paint_into_bitmap(
-        [this](HDC dc) { paint_display(dc, session, settings, pixels, 2 * unscaled_dpi); }, width,
+        [this](HDC dc) { paint_display(dc, panel, settings, pixels, 2 * unscaled_dpi); }, width,
         height);
     const auto pixel = [](const std::vector<uint32_t>& picture, int32_t w, int32_t x, int32_t y) {
         return picture[static_cast<size_t>(y) * w + x];
