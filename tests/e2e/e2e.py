@@ -31,7 +31,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from zez_testlib import (  # noqa: E402
     DOTS_H, DOTS_W, ID_CANCEL, ID_DONE, ID_LINK_TEXT, ID_OK, ID_OPEN_CLOSE, ID_PORT_LIST,
     ID_PORT_TEXT, ID_SET_PORT, ID_SIZE, ID_WHITE_ON_BLUE, MAIN_TITLE, PICTURE, SETUP_SUFFIX,
-    Driver, LineReader, Processes, click_point, dot_sample, grab_area, link_com_port,
+    Driver, LineReader, Processes, click_point, open_setup as open_setup_at, dot_sample, grab_area, link_com_port,
     prefix_processes, proc_stat, program_folder, replay_png, settings_bytes, socat_pair, unlink_com_port,
     wait_until, xdo)
 
@@ -190,13 +190,7 @@ def open_setup():
     """Right-clicks the main window, as the user opens the setup dialog, and
     waits until the dialog has all its controls."""
     centre = client_centre()
-    if centre is None:
-        return False
-    xdo("mousemove", *centre, "click", "3")
-    if drv.ask("wait", SETUP, 10000) != "ok":
-        return False
-    # The dialog's window comes before its controls: wait for the last one.
-    return bool(wait_until(lambda: drv.ask("text", SETUP, ID_LINK_TEXT) not in ("none", None), 5))
+    return centre is not None and open_setup_at(drv, centre, SETUP)
 
 
 def press(title, control, gone=None):

@@ -39,7 +39,7 @@ import zez_testlib as lib  # noqa: E402
 from zez_testlib import (  # noqa: E402
     DOTS_H, DOTS_W, ID_CANCEL, ID_LINK_TEXT, ID_OPEN_CLOSE, IMAGE_H, IMAGE_W, MAIN_TITLE, PICTURE,
     SETUP_SUFFIX, click_point, dot_sample, link_com_port, program_folder, settings_bytes,
-    socat_pair, unlink_com_port, wait_until, xdo)
+    socat_pair, unlink_com_port, wait_until)
 
 WORK = os.path.abspath(sys.argv[1])
 CLI = os.environ["ZEZ_CLI"]
@@ -131,8 +131,7 @@ def main():
     client = wait_until(lambda: drv.rect(MAIN), 10, 0.05)
     time.sleep(1)
     client = drv.rect(MAIN)
-    xdo("mousemove", *click_point(client), "click", "3")
-    if drv.ask("wait", SETUP, 10000) != "ok":
+    if not lib.open_setup(drv, click_point(client), SETUP):
         sys.exit("the setup dialog did not open")
     drv.ask("click", SETUP, ID_OPEN_CLOSE)
     if not wait_until(lambda: drv.ask("text", SETUP, ID_LINK_TEXT) == "Qor Linked", 10, 0.05):

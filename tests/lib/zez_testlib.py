@@ -272,6 +272,17 @@ def click_point(rect):
     return rect[0] + min(rect[2], 200) // 2, rect[1] + min(rect[3], 100) // 2
 
 
+def open_setup(drv, point, setup_title):
+    """Right-clicks the main window at `point`, as the user opens the setup
+    dialog, and waits until the dialog has all its controls (its window
+    comes before them, so the last one is waited for); whether it did."""
+    xdo("mousemove", *point, "click", "3")
+    if drv.ask("wait", setup_title, 10000) != "ok":
+        return False
+    return bool(wait_until(lambda: drv.ask("text", setup_title, ID_LINK_TEXT) not in ("none", None),
+                           5))
+
+
 # ---------------------------------------------------------------- pictures
 
 def grab(window="root", timeout=60):

@@ -71,7 +71,7 @@ from PIL import Image
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
 from zez_testlib import (  # noqa: E402
     ID_BLACK_ON_GREEN as ID_GREEN, ID_CANCEL, ID_DONE, ID_LINK_TEXT, ID_SIZE,
-    ID_WHITE_ON_BLUE as ID_BLUE, MAIN_TITLE, PICTURE, SETUP_SUFFIX, Driver, Processes,
+    ID_WHITE_ON_BLUE as ID_BLUE, MAIN_TITLE, PICTURE, SETUP_SUFFIX, Driver, Processes, open_setup,
     grab, grab_area, link_com_port, prefix_processes, proc_stat, program_folder,
     replay_png, settings_bytes, unlink_com_port, wait_until, xdo)
 
@@ -527,8 +527,7 @@ class WindowsProgram(Program):
         c = self.centre()
         if c is None:
             return False
-        xdo("mousemove", *c, "click", "3")
-        if self.driver.ask("wait", SETUP, 10000) != "ok":
+        if not open_setup(self.driver, c, SETUP):
             fail("a right click did not open the setup dialog")
             return False
         self.dialogs += 1
