@@ -2,14 +2,14 @@
 and the rate at which it keeps up with a stream of one-byte repaint commands
 from a pseudo-terminal (the screen must end equal to the replay tool's
 picture of the same stream). Called by scripts/bench-linux."""
-import io
 import os
 import subprocess
 import sys
 import tempfile
 import time
 
-from PIL import Image
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
+from zez_testlib import grab as picture, replay_png, xdo  # noqa: E402
 
 BIN, MEGABYTES = sys.argv[1], float(sys.argv[2])
 PROGRAM = os.path.join(BIN, "zezodavoru")
@@ -22,19 +22,11 @@ env = dict(os.environ, XDG_CONFIG_HOME=work)
 def window_of(process, title_part, limit=10.0):
     end = time.monotonic() + limit
     while time.monotonic() < end and process.poll() is None:
-        found = subprocess.run(["xdotool", "search", "--name", title_part],
-                               capture_output=True, text=True).stdout.split()
+        found = xdo("search", "--name", title_part).split()
         if found:
             return found[0]
         time.sleep(0.01)
     sys.exit("the window did not appear")
-
-
-def picture(window):
-    shot = subprocess.run(["import", "-window", window, "png:-"], capture_output=True)
-    if shot.returncode != 0:
-        return None
-    return Image.open(io.BytesIO(shot.stdout)).convert("RGB")
 
 
 def wait_for(window, test, limit):
@@ -68,9 +60,10 @@ stream += bytes([0x8C, 0x02]) + b"end of the stream   "
 with open(os.path.join(work, "stream.bin"), "wb") as f:
     f.write(stream)
 expected_png = os.path.join(work, "expected.png")
-subprocess.run([CLI, "replay", "--size", "4", "--png", expected_png, os.path.join(work, "stream.bin")],
-               check=True, stdout=subprocess.DEVNULL)
-expected = Image.open(expected_png).convert("RGB").tobytes()
+expected, error = replay_png(CLI, os.path.join(work, "stream.bin"), expected_png, ["--size", 4])
+if expected is None:
+    sys.exit(f"replay failed: {error}")
+expected = expected.tobytes()
 
 device, program = os.path.join(work, "device"), os.path.join(work, "program")
 socat = subprocess.Popen(["socat", f"pty,link={device},raw,echo=0", f"pty,link={program},raw,echo=0"])

@@ -20,15 +20,20 @@ is ended here (and its pid is listed in WORK/pids for the shell's trap).
 """
 
 import os
-import queue
-import shutil
 import signal
 import subprocess
 import sys
-import threading
 import time
 
 from PIL import Image, ImageFilter
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
+from zez_testlib import (  # noqa: E402
+    DOTS_H, DOTS_W, ID_CANCEL, ID_DONE, ID_LINK_TEXT, ID_OK, ID_OPEN_CLOSE, ID_PORT_LIST,
+    ID_PORT_TEXT, ID_SET_PORT, ID_SIZE, ID_WHITE_ON_BLUE, MAIN_TITLE, PICTURE, SETUP_SUFFIX,
+    Driver, LineReader, Processes, click_point, open_setup as open_setup_at, dot_sample, grab_area, link_com_port,
+    prefix_processes, proc_stat, program_folder, replay_png, settings_bytes, socat_pair, unlink_com_port,
+    wait_until, xdo)
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WORK = os.path.abspath(sys.argv[1])
@@ -40,25 +45,15 @@ SCREENSHOT = os.environ.get("ZEZ_SCREENSHOT", os.path.join(ROOT, "docs", "screen
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 COM = 12  # a two-digit port, opened through the device-namespace name
-MAIN = "Zezodavoru 1.1"
-SETUP = "Zezodavoru 1.1 Setup"
+MAIN = MAIN_TITLE
+SETUP = MAIN + SETUP_SUFFIX
 PORTS = "Select Com Port"
 
-# Controls of the setup dialog and the port-selection dialog.
-ID_BLACK_ON_GREEN, ID_WHITE_ON_BLUE = 4002, 4003
-ID_SET_PORT, ID_OPEN_CLOSE, ID_CANCEL = 4005, 4006, 4007
-ID_SIZE, ID_PORT_TEXT, ID_DONE, ID_LINK_TEXT = 4008, 4010, 4011, 4012
-ID_OK, ID_PORT_LIST = 1, 4001
-
-# Dot colours as RGB, by scheme (1: black on green; anything else: white on
-# blue), and the window sizes and image sizes of the size presets.
-SCHEME_COLORS = {1: ((0, 0, 0), (153, 255, 51))}
-WHITE_ON_BLUE = ((255, 255, 255), (20, 20, 140))
-LIGHT_GREEN, DARK_BLUE = (153, 255, 51), (20, 20, 140)
-PRESETS = {1: ((260, 115), (256, 90)), 2: ((340, 140), (337, 120)),
-           3: ((380, 150), (378, 135)), 4: ((500, 185), (498, 180))}
-DOTS_W, DOTS_H = 120, 44
-IMAGE_W, IMAGE_H = 488, 180
+# The background colour of white on blue, and the window sizes and image
+# sizes of the size presets.
+DARK_BLUE = (20, 20, 140)
+WINDOW = {1: (260, 115), 2: (340, 140), 3: (380, 150), 4: (500, 185)}
+PRESETS = {n: (WINDOW[n], PICTURE[n]) for n in WINDOW}
 
 passed = 0
 failed = 0
@@ -80,111 +75,11 @@ def log(text):
         f.write(f"{time.monotonic():.2f} {text}\n")
 
 
-def wait_until(predicate, timeout, step=0.1):
-    """Polls predicate until it returns a true value or timeout seconds pass;
-    returns its last value."""
-    end = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value or time.monotonic() >= end:
-            return value
-        time.sleep(step)
-
-
 # ---------------------------------------------------------------- processes
 
-started = []
-
-
-def record_pids():
-    """Lists the processes started here that still run, for the shell's
-    trap; a process once reaped leaves the list, so its pid can never name
-    someone else's process later."""
-    with open(os.path.join(WORK, "pids.new"), "w") as f:
-        f.writelines(f"{p.pid}\n" for p in started if p.poll() is None)
-    os.replace(os.path.join(WORK, "pids.new"), os.path.join(WORK, "pids"))
-
-
-def spawn(args, **kwargs):
-    kwargs.setdefault("stdin", subprocess.DEVNULL)
-    with open(os.path.join(WORK, "stderr.log"), "ab") as errors:
-        kwargs.setdefault("stderr", errors)
-        p = subprocess.Popen(args, **kwargs)
-    started.append(p)
-    record_pids()
-    log(f"started {p.pid}: {' '.join(args)}")
-    return p
-
-
-def stop(p, timeout=5):
-    """Ends a process started here: politely, then by force."""
-    if p is None or p.poll() is not None:
-        return
-    p.terminate()
-    try:
-        p.wait(timeout)
-    except subprocess.TimeoutExpired:
-        p.kill()
-        p.wait(5)
-    record_pids()
-
-
-class LineReader:
-    """Collects a process's output lines on a thread, for reads with a
-    time-out."""
-
-    def __init__(self, stream):
-        self.lines = queue.Queue()
-        threading.Thread(target=self._pump, args=(stream,), daemon=True).start()
-
-    def _pump(self, stream):
-        for raw in stream:
-            self.lines.put(raw.decode("utf-8", "replace").rstrip("\r\n"))
-        self.lines.put(None)
-
-    def get(self, timeout):
-        try:
-            return self.lines.get(timeout=timeout)
-        except queue.Empty:
-            return None
-
-
-class Driver:
-    """The ui_driver program, running under the test prefix."""
-
-    def __init__(self):
-        self.p = spawn(["wine", DRIVER], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.out = LineReader(self.p.stdout)
-        self.lost = False  # a late answer would pair with the wrong question
-
-    def ask(self, *fields, timeout=20):
-        if self.lost:
-            return None
-        line = "\t".join(str(f) for f in fields) + "\n"
-        try:
-            self.p.stdin.write(line.encode())
-            self.p.stdin.flush()
-        except OSError:
-            self.lost = True
-            return None
-        answer = self.out.get(timeout)
-        log(f"driver {fields!r} -> {answer!r}")
-        self.lost = answer is None
-        return answer
-
-    def rect(self, title, what="client"):
-        answer = self.ask(what, title)
-        try:
-            x, y, w, h = (int(v) for v in answer.split())
-            return x, y, w, h
-        except (AttributeError, ValueError):
-            return None
-
-    def close(self):
-        self.ask("quit", timeout=5)
-        stop(self.p)
-
-
+# Every process started here, listed in WORK/pids for the shell's trap.
+processes = Processes(WORK, log)
+spawn, stop, started = processes.spawn, processes.stop, processes.started
 drv = None
 
 
@@ -195,17 +90,8 @@ class Line:
     def __init__(self, name):
         self.device_end = os.path.join(WORK, f"{name}-device")
         self.program_end = os.path.join(WORK, f"{name}-program")
-        for path in (self.device_end, self.program_end):
-            if os.path.lexists(path):
-                os.unlink(path)
-        self.p = spawn(["socat", f"pty,link={self.device_end},raw,echo=0",
-                        f"pty,link={self.program_end},raw,echo=0"])
-        self.ready = wait_until(lambda: os.path.exists(self.device_end)
-                                and os.path.exists(self.program_end), 5)
-        com = os.path.join(PREFIX, "dosdevices", f"com{COM}")
-        if os.path.lexists(com):
-            os.unlink(com)
-        os.symlink(self.program_end, com)
+        self.p, self.ready = socat_pair(processes, self.device_end, self.program_end)
+        link_com_port(PREFIX, COM, self.program_end)
 
     def close(self):
         stop(self.p)
@@ -246,13 +132,8 @@ class Program:
 
     def __init__(self, name, cfg=None):
         self.folder = os.path.join(WORK, name)
-        os.makedirs(self.folder, exist_ok=True)
-        self.exe = os.path.join(self.folder, "zezodavoru.exe")
+        self.exe = program_folder(self.folder, EXE, cfg)
         self.cfg = os.path.join(self.folder, "zezodavoru.cfg")
-        shutil.copy(EXE, self.exe)
-        if isinstance(cfg, bytes):
-            with open(self.cfg, "wb") as f:
-                f.write(cfg)
         self.p = None
 
     def start(self):
@@ -291,8 +172,7 @@ def window_rect_for(preset, timeout=10):
     return last[0]
 
 
-def cfg(port, scheme, size):
-    return bytes([port, 0, 0, 0]) + scheme.to_bytes(4, "little", signed=True) + bytes([size, 0, 0, 0])
+cfg = settings_bytes
 
 
 def hexbytes(data):
@@ -301,26 +181,16 @@ def hexbytes(data):
 
 # ------------------------------------------------------------------ the user
 
-def xdo(*args):
-    subprocess.run(["xdotool", *map(str, args)], timeout=10, check=False)
-
-
 def client_centre(title=MAIN):
     r = drv.rect(title)
-    return None if r is None else (r[0] + min(r[2], 200) // 2, r[1] + min(r[3], 100) // 2)
+    return None if r is None else click_point(r)
 
 
 def open_setup():
     """Right-clicks the main window, as the user opens the setup dialog, and
     waits until the dialog has all its controls."""
     centre = client_centre()
-    if centre is None:
-        return False
-    xdo("mousemove", *centre, "click", "3")
-    if drv.ask("wait", SETUP, 10000) != "ok":
-        return False
-    # The dialog's window comes before its controls: wait for the last one.
-    return bool(wait_until(lambda: drv.ask("text", SETUP, ID_LINK_TEXT) not in ("none", None), 5))
+    return centre is not None and open_setup_at(drv, centre, SETUP)
 
 
 def press(title, control, gone=None):
@@ -355,39 +225,18 @@ def screenshot():
     """The client area of the main window, as far as it lies on the screen,
     as an RGB image, or None."""
     r = drv.rect(MAIN)
-    if r is None:
-        return None
-    x, y, w, h = r
-    path = os.path.join(WORK, "root.png")
-    subprocess.run(["import", "-window", "root", path], timeout=20, check=False)
-    try:
-        with Image.open(path) as im:
-            # Only what lies on the screen: a window larger than the
-            # display runs off its right or bottom edge.
-            return im.convert("RGB").crop((x, y, min(x + w, im.width), min(y + h, im.height)))
-    except OSError:
-        return None
+    return None if r is None else grab_area(r, timeout=20)
 
 
 def replay(stream_file, scheme, size=None):
     """The picture the window paints for a stream: the unscaled 488 x 180
     image, or the preset's size."""
     out = os.path.join(WORK, f"replay-{os.path.basename(stream_file)}-{scheme}-{size}.png")
-    args = [CLI, "replay", "--hex", "--png", out, "--scheme", str(scheme)]
-    if size:
-        args += ["--size", str(size)]
-    r = subprocess.run(args + [stream_file], capture_output=True, timeout=30)
-    if r.returncode != 0:
-        log(f"replay failed: {r.stderr!r}")
-        return None
-    with Image.open(out) as im:
-        return im.convert("RGB")
-
-
-def dot_sample(x, y, width, height):
-    """The pixel at the centre of dot (x, y) in an image of the given size:
-    the dot is the 4 x 4 square at (4 (x + 1), 4 y) of the 488 x 180 image."""
-    return ((4 * (x + 1) + 2) * width // IMAGE_W, (4 * y + 2) * height // IMAGE_H)
+    options = ["--hex", "--scheme", scheme] + (["--size", size] if size else [])
+    picture, error = replay_png(CLI, stream_file, out, options, timeout=30)
+    if picture is None:
+        log(f"replay failed: {error}")
+    return picture
 
 
 def compare_dots(screen, picture, size=4, image=None):
@@ -461,29 +310,7 @@ def dot_overlap(shot, picture):
 # ------------------------------------------------------------------- checks
 
 def cpu_seconds(pid):
-    """User plus system CPU time of a process, in seconds."""
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
-def prefix_processes(name):
-    """Pids of the processes of this Wine prefix whose command line mentions
-    `name` (the prefix is told by the WINEPREFIX in their environment)."""
-    found = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open(f"/proc/{entry}/cmdline", "rb") as f:
-                cmd = f.read()
-            with open(f"/proc/{entry}/environ", "rb") as f:
-                env = f.read().split(b"\0")
-        except OSError:
-            continue
-        if name.encode() in cmd and f"WINEPREFIX={PREFIX}".encode() in env:
-            found.append(int(entry))
-    return found
+    return proc_stat(pid)[0]
 
 
 def first_run_and_link():
@@ -597,7 +424,7 @@ def first_run_and_link():
     with open(f"/proc/{prog.p.pid}/cmdline", "rb") as f:
         runs_program = b"zezodavoru.exe" in f.read()
     if check(runs_program, "the program's unix process is known, for measuring its CPU time"):
-        pids = [prog.p.pid] + prefix_processes("wineserver")[:1]
+        pids = [prog.p.pid] + prefix_processes(PREFIX, "wineserver")[:1]
         before = [cpu_seconds(p) for p in pids]
         start = time.monotonic()
         time.sleep(3)
@@ -673,7 +500,7 @@ def first_run_and_link():
           "closing the window while bytes stream in ends the program at once with exit code 0",
           f"exit code {code} after {took:.1f} s, stream still flowing: {still_sending}")
     time.sleep(0.5)
-    check(not prefix_processes("winedbg") and drv.ask("find", "Program Error") == "none",
+    check(not prefix_processes(PREFIX, "winedbg") and drv.ask("find", "Program Error") == "none",
           "no crash dialog after closing")
     stop(sender)
     line.close()
@@ -682,9 +509,7 @@ def first_run_and_link():
 def short_settings_file():
     """A 5-byte settings file: port 7, scheme 0, size preset 0."""
     prog = Program("short", bytes.fromhex("0700000000"))
-    com7 = os.path.join(PREFIX, "dosdevices", "com7")
-    if os.path.lexists(com7):  # a serial port of this machine that Wine mapped
-        os.unlink(com7)
+    unlink_com_port(PREFIX, 7)  # a serial port of this machine that Wine mapped
     if not check(prog.start(), "the program starts with a 5-byte settings file"):
         return
     time.sleep(1)
@@ -897,7 +722,7 @@ def main():
         print(f"{passed} passed, {failed} failed")
         return 1
     open(os.path.join(WORK, "empty.hex"), "w").close()  # the idle screen's stream
-    drv = Driver()
+    drv = Driver(processes, DRIVER, log)
     try:
         if check(drv.ask("find", MAIN, timeout=60) == "none", "the UI driver runs under Wine"):
             only = os.environ.get("ZEZ_E2E_ONLY", "").split()
@@ -923,9 +748,7 @@ def main():
         drv.close()
         for p in started:
             stop(p)
-        com = os.path.join(PREFIX, "dosdevices", f"com{COM}")
-        if os.path.lexists(com):
-            os.unlink(com)
+        unlink_com_port(PREFIX, COM)
         print(f"{passed} passed, {failed} failed", flush=True)
     return 0 if failed == 0 else 1
 

@@ -29,14 +29,17 @@ ZEZ_BENCH_BYTES the bytes of each mix (default 2000000).
 """
 
 import os
-import queue
-import shutil
-import subprocess
 import sys
-import threading
 import time
 
-from PIL import Image, ImageGrab
+from PIL import ImageGrab
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
+import zez_testlib as lib  # noqa: E402
+from zez_testlib import (  # noqa: E402
+    DOTS_H, DOTS_W, ID_CANCEL, ID_LINK_TEXT, ID_OPEN_CLOSE, IMAGE_H, IMAGE_W, MAIN_TITLE, PICTURE,
+    SETUP_SUFFIX, click_point, dot_sample, link_com_port, program_folder, settings_bytes,
+    socat_pair, unlink_com_port, wait_until)
 
 WORK = os.path.abspath(sys.argv[1])
 CLI = os.environ["ZEZ_CLI"]
@@ -48,60 +51,23 @@ BYTES = int(os.environ.get("ZEZ_BENCH_BYTES", "2000000"))
 
 BENCH_COM = 31
 LINE_RATE = 1920  # bytes a second at 19200 baud, 8N1
-MAIN = "Zezodavoru 1.1"
-SETUP = "Zezodavoru 1.1 Setup"
-ID_OPEN_CLOSE, ID_CANCEL, ID_LINK_TEXT = 4006, 4007, 4012
-DOTS_W, DOTS_H, IMAGE_W, IMAGE_H = 120, 44, 488, 180
-PICTURE_4 = (498, 180)
+MAIN = MAIN_TITLE
+SETUP = MAIN + SETUP_SUFFIX
+PICTURE_4 = PICTURE[4]
 
-started = []
-
-
-def spawn(args, **kwargs):
-    kwargs.setdefault("stdin", subprocess.DEVNULL)
-    kwargs.setdefault("stderr", subprocess.DEVNULL)
-    p = subprocess.Popen(args, **kwargs)
-    started.append(p)
-    with open(os.path.join(WORK, "pids"), "a") as f:
-        f.write(f"{p.pid}\n")
-    return p
+# The processes started here, listed in WORK/pids for the shell's trap; their
+# error output goes nowhere.
+processes = lib.Processes(WORK, errors_to_log=False)
 
 
-def wait_until(predicate, timeout, step=0.05):
-    end = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value or time.monotonic() >= end:
-            return value
-        time.sleep(step)
-
-
-class Driver:
-    """The end-to-end tests' UI driver, one question and answer per line."""
-
-    def __init__(self):
-        self.p = spawn(["wine", DRIVER], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.answers = queue.Queue()
-        threading.Thread(target=self._pump, daemon=True).start()
-
-    def _pump(self):
-        for raw in self.p.stdout:
-            self.answers.put(raw.decode("utf-8", "replace").rstrip("\r\n"))
+class Driver(lib.Driver):
+    """The UI driver; the run ends when it does not answer."""
 
     def ask(self, *fields, timeout=20):
-        self.p.stdin.write(("\t".join(map(str, fields)) + "\n").encode())
-        self.p.stdin.flush()
-        try:
-            return self.answers.get(timeout=timeout)
-        except queue.Empty:
+        answer = super().ask(*fields, timeout=timeout)
+        if answer is None:
             sys.exit(f"the UI driver did not answer {fields!r}")
-
-    def rect(self, title, what="client"):
-        answer = self.ask(what, title)
-        try:
-            return tuple(int(v) for v in answer.split())
-        except ValueError:
-            return None
+        return answer
 
 
 def mixes():
@@ -121,17 +87,12 @@ def expected_dots(stream, name):
     path = os.path.join(WORK, f"{name}.bin")
     with open(path, "wb") as f:
         f.write(stream)
-    png = os.path.join(WORK, f"{name}.png")
-    subprocess.run([CLI, "replay", "--scheme", "1", "--png", png, path], check=True,
-                   stdout=subprocess.DEVNULL, timeout=120)
-    with Image.open(png) as im:
-        picture = im.convert("RGB")
+    picture, error = lib.replay_png(CLI, path, os.path.join(WORK, f"{name}.png"), ["--scheme", 1],
+                                    timeout=120)
+    if picture is None:
+        sys.exit(f"replay of {name} failed: {error}")
     return {(x, y): bytes(picture.getpixel(dot_sample(x, y, IMAGE_W, IMAGE_H)))
             for y in range(DOTS_H) for x in range(DOTS_W)}
-
-
-def dot_sample(x, y, width, height):
-    return ((4 * (x + 1) + 2) * width // IMAGE_W, (4 * y + 2) * height // IMAGE_H)
 
 
 def dot_offsets(client, dots):
@@ -156,34 +117,24 @@ def shows(client, offsets):
 def main():
     os.makedirs(WORK, exist_ok=True)
     device, program_end = os.path.join(WORK, "device"), os.path.join(WORK, "program")
-    spawn(["socat", f"pty,link={device},raw,echo=0", f"pty,link={program_end},raw,echo=0"])
-    if not wait_until(lambda: os.path.exists(device) and os.path.exists(program_end), 5):
+    if not socat_pair(processes, device, program_end)[1]:
         sys.exit("socat made no pseudo-terminal pair")
-    com = os.path.join(PREFIX, "dosdevices", f"com{BENCH_COM}")
-    if os.path.lexists(com):
-        os.unlink(com)
-    os.symlink(program_end, com)
+    link_com_port(PREFIX, BENCH_COM, program_end)
 
     folder = os.path.join(WORK, "program-folder")
-    os.makedirs(folder, exist_ok=True)
-    exe = os.path.join(folder, "zezodavoru.exe")
-    shutil.copy(EXE, exe)
-    with open(os.path.join(folder, "zezodavoru.cfg"), "wb") as f:
-        f.write(bytes([BENCH_COM, 0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0]))
+    exe = program_folder(folder, EXE, settings_bytes(BENCH_COM, 1, 4))
 
-    drv = Driver()
-    spawn(["wine", exe], cwd=folder)
+    drv = Driver(processes, DRIVER)
+    processes.spawn(["wine", exe], cwd=folder)
     if drv.ask("wait", MAIN, 30000, timeout=40) != "ok":
         sys.exit("the program's window did not appear")
-    client = wait_until(lambda: drv.rect(MAIN), 10)
+    client = wait_until(lambda: drv.rect(MAIN), 10, 0.05)
     time.sleep(1)
     client = drv.rect(MAIN)
-    centre = (client[0] + min(client[2], 200) // 2, client[1] + min(client[3], 100) // 2)
-    subprocess.run(["xdotool", "mousemove", *map(str, centre), "click", "3"], check=False)
-    if drv.ask("wait", SETUP, 10000) != "ok":
+    if not lib.open_setup(drv, click_point(client), SETUP):
         sys.exit("the setup dialog did not open")
     drv.ask("click", SETUP, ID_OPEN_CLOSE)
-    if not wait_until(lambda: drv.ask("text", SETUP, ID_LINK_TEXT) == "Qor Linked", 10):
+    if not wait_until(lambda: drv.ask("text", SETUP, ID_LINK_TEXT) == "Qor Linked", 10, 0.05):
         sys.exit("the link did not open")
     drv.ask("click", SETUP, ID_CANCEL)
     drv.ask("gone", SETUP, 10000)
@@ -238,13 +189,5 @@ if __name__ == "__main__":
     try:
         main()
     finally:
-        for p in reversed(started):
-            if p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-        com = os.path.join(PREFIX, "dosdevices", f"com{BENCH_COM}")
-        if os.path.lexists(com):
-            os.unlink(com)
+        processes.stop_all(newest_first=True)
+        unlink_com_port(PREFIX, BENCH_COM)

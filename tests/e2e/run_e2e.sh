@@ -6,8 +6,10 @@
 # build/windows/bin/{zezodavoru.exe,e2e_ui_driver.exe}; ZEZ_CLI, ZEZ_EXE and
 # ZEZ_DRIVER point elsewhere. A Wine prefix of its own (build/e2e-prefix,
 # or ZEZ_E2E_PREFIX), a work folder (build/e2e-run, or ZEZ_E2E_WORK) and a
-# private Xvfb display; everything started here is ended on exit, however
-# the run ends, and the run ends after ZEZ_E2E_LIMIT seconds (300) at most.
+# private Xvfb display (or ZEZ_E2E_DISPLAY, one its caller keeps for this
+# run alone: scripts/test shares its display and prefix with the Win32
+# tests); everything started here is ended on exit, however the run ends,
+# and the run ends after ZEZ_E2E_LIMIT seconds (300) at most.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$root"
@@ -38,6 +40,7 @@ start=$(date +%s)
 wine_setup
 # A display of our own, whatever DISPLAY says: the checks read the screen.
 unset DISPLAY
+if [ -n "${ZEZ_E2E_DISPLAY:-}" ]; then export DISPLAY="$ZEZ_E2E_DISPLAY"; fi
 xvfb_setup
 # One wineserver for the whole run, so each program start is quick. Wine's
 # server opens the files, so as root it runs without the capabilities that

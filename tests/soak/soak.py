@@ -53,12 +53,10 @@ Environment: ZEZ_CLI; ZEZ_PROGRAM (Linux); ZEZ_EXE, ZEZ_DRIVER, WINEPREFIX
 """
 
 import fcntl
-import io
 import os
 import queue
 import random
 import select
-import shutil
 import signal
 import struct
 import subprocess
@@ -70,12 +68,19 @@ import tty
 
 from PIL import Image
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
+from zez_testlib import (  # noqa: E402
+    ID_BLACK_ON_GREEN as ID_GREEN, ID_CANCEL, ID_DONE, ID_LINK_TEXT, ID_SIZE,
+    ID_WHITE_ON_BLUE as ID_BLUE, MAIN_TITLE, PICTURE, SETUP_SUFFIX, Driver, Processes, open_setup,
+    grab, grab_area, link_com_port, prefix_processes, proc_stat, program_folder,
+    replay_png, settings_bytes, unlink_com_port, wait_until, xdo)
+
 KIND = sys.argv[1]
 WORK = os.path.abspath(sys.argv[2])
 SECONDS = float(sys.argv[3])
 SEED = int(sys.argv[4])
 CLI = os.environ["ZEZ_CLI"]
-TITLE = os.environ.get("ZEZ_TITLE", "Zezodavoru 1.1")
+TITLE = os.environ.get("ZEZ_TITLE", MAIN_TITLE)
 PULL_PERIOD = float(os.environ.get("ZEZ_SOAK_PULL_PERIOD", "60"))
 
 COM = 5
@@ -89,14 +94,9 @@ TICK = 0.1                # the programs' timer period
 KEYS = (["Up", "Down", "Left", "Right"] * 3 + ["Return"] * 3 + ["Escape"] * 2 +
         ["BackSpace"] * 2 + ["F1", "F12"] + list("abcdefghijklmnopqrstuvwxyz"[::2]))
 
-# Windows setup dialog controls.
-ID_GREEN, ID_BLUE, ID_CANCEL, ID_SIZE, ID_DONE, ID_LINK_TEXT = 4002, 4003, 4007, 4008, 4011, 4012
-SETUP = TITLE + " Setup"
-# Image sizes of the size presets.
-PICTURE = {1: (256, 90), 2: (337, 120), 3: (378, 135), 4: (498, 180)}
+SETUP = TITLE + SETUP_SUFFIX
 
 rng = random.Random(f"{KIND} {SEED}")  # the two programs get different choices
-started = []
 failures = []
 os.makedirs(WORK, exist_ok=True)
 log_file = open(os.path.join(WORK, "soak.log"), "a")
@@ -113,45 +113,11 @@ def fail(text):
     log("FAIL " + text)
 
 
-def wait_until(predicate, timeout, step=0.05):
-    end = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value or time.monotonic() >= end:
-            return value
-        time.sleep(step)
-
-
 # ---------------------------------------------------------------- processes
 
-def record_pids():
-    with open(os.path.join(WORK, "pids.new"), "w") as f:
-        f.writelines(f"{p.pid}\n" for p in started if p.poll() is None)
-    os.replace(os.path.join(WORK, "pids.new"), os.path.join(WORK, "pids"))
-
-
-def spawn(args, **kwargs):
-    kwargs.setdefault("stdin", subprocess.DEVNULL)
-    with open(os.path.join(WORK, "stderr.log"), "ab") as errors:
-        kwargs.setdefault("stderr", errors)
-        kwargs.setdefault("stdout", errors)
-        p = subprocess.Popen(args, **kwargs)
-    started.append(p)
-    record_pids()
-    log(f"started {p.pid}: {' '.join(args)}")
-    return p
-
-
-def stop(p, timeout=5):
-    if p is None or p.poll() is not None:
-        return
-    p.terminate()
-    try:
-        p.wait(timeout)
-    except subprocess.TimeoutExpired:
-        p.kill()
-        p.wait(5)
-    record_pids()
+# Every process started here, listed in WORK/pids for the shell's trap.
+processes = Processes(WORK, log, output_to_log=True)
+spawn, stop, started = processes.spawn, processes.stop, processes.started
 
 
 def start_display():
@@ -179,24 +145,6 @@ def start_display():
             return x
         stop(x)
     sys.exit("no X display could be started")
-
-
-def xdo(*args):
-    r = subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True, timeout=20)
-    return r.stdout.strip()
-
-
-def proc_stat(pid):
-    """(CPU seconds, RSS in kB) of a process."""
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    cpu = (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-    rss = 0
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                rss = int(line.split()[1])
-    return cpu, rss
 
 
 def holds(pids, path):
@@ -434,15 +382,11 @@ def replay_picture(name, text, scheme, size, scaled_by_gdi=False):
     png = os.path.join(WORK, f"{name}.png")
     with open(path, "w") as f:
         f.write(text)
-    args = [CLI, "replay", "--hex", "--ticks", "30", "--png", png, "--scheme", str(scheme)]
-    if not scaled_by_gdi:
-        args += ["--size", str(size)]
-    r = subprocess.run(args + [path], capture_output=True, timeout=300)
-    if r.returncode != 0:
-        fail(f"replay of {name} failed: {r.stderr.decode(errors='replace').strip()}")
+    options = ["--hex", "--ticks", 30, "--scheme", scheme] + ([] if scaled_by_gdi else ["--size", size])
+    picture, error = replay_png(CLI, path, png, options)
+    if picture is None:
+        fail(f"replay of {name} failed: {error}")
         return None
-    with Image.open(png) as im:
-        picture = im.convert("RGB")
     if scaled_by_gdi:
         picture = gdi_scale(picture, *PICTURE[size])
         picture.save(png)
@@ -511,57 +455,6 @@ def differences(shot, picture):
 
 # ----------------------------------------------------------------- programs
 
-class LineReader:
-    def __init__(self, stream):
-        self.lines = queue.Queue()
-        threading.Thread(target=self._pump, args=(stream,), daemon=True).start()
-
-    def _pump(self, stream):
-        for raw in stream:
-            self.lines.put(raw.decode("utf-8", "replace").rstrip("\r\n"))
-        self.lines.put(None)
-
-    def get(self, timeout):
-        try:
-            return self.lines.get(timeout=timeout)
-        except queue.Empty:
-            return None
-
-
-class Driver:
-    """The end-to-end tests' UI driver under the soak's prefix: one question,
-    one answer line."""
-
-    def __init__(self):
-        self.p = spawn(["wine", os.environ["ZEZ_DRIVER"]], stdin=subprocess.PIPE,
-                       stdout=subprocess.PIPE)
-        self.out = LineReader(self.p.stdout)
-        self.lost = False
-
-    def ask(self, *fields, timeout=20):
-        if self.lost:
-            return None
-        try:
-            self.p.stdin.write(("\t".join(map(str, fields)) + "\n").encode())
-            self.p.stdin.flush()
-        except OSError:
-            self.lost = True
-            return None
-        answer = self.out.get(timeout)
-        self.lost = answer is None
-        return answer
-
-    def rect(self, title, what="client"):
-        try:
-            return tuple(int(v) for v in self.ask(what, title).split())
-        except (AttributeError, ValueError):
-            return None
-
-    def close(self):
-        self.ask("quit", timeout=5)
-        stop(self.p)
-
-
 class Program:
     """What the soak needs of either program."""
     name = ""
@@ -603,16 +496,10 @@ class WindowsProgram(Program):
         self.scheme = rng.choice([0, 1])
         self.size = rng.randint(1, 4)
         self.folder = os.path.join(WORK, "program")
-        os.makedirs(self.folder, exist_ok=True)
-        self.exe = os.path.join(self.folder, "zezodavoru.exe")
-        shutil.copy(os.environ["ZEZ_EXE"], self.exe)
-        with open(os.path.join(self.folder, "zezodavoru.cfg"), "wb") as f:
-            f.write(bytes([COM, 0, 0, 0]) + self.scheme.to_bytes(4, "little") + bytes([self.size, 0, 0, 0]))
-        com = os.path.join(os.environ["WINEPREFIX"], "dosdevices", f"com{COM}")
-        if os.path.lexists(com):
-            os.unlink(com)
-        os.symlink(os.path.join(WORK, "line"), com)
-        self.driver = Driver()
+        self.exe = program_folder(self.folder, os.environ["ZEZ_EXE"],
+                                  settings_bytes(COM, self.scheme, self.size))
+        link_com_port(os.environ["WINEPREFIX"], COM, os.path.join(WORK, "line"))
+        self.driver = Driver(processes, os.environ["ZEZ_DRIVER"])
         if self.driver.ask("find", TITLE, timeout=120) != "none":
             fail("the UI driver does not run under Wine")
         self.process = spawn(["wine", self.exe, str(COM)], cwd=self.folder)
@@ -622,21 +509,7 @@ class WindowsProgram(Program):
         return [self.process.pid] + self.wineservers()
 
     def wineservers(self):
-        found = []
-        mark = f"WINEPREFIX={os.environ['WINEPREFIX']}".encode()
-        for entry in os.listdir("/proc"):
-            if not entry.isdigit():
-                continue
-            try:
-                with open(f"/proc/{entry}/cmdline", "rb") as f:
-                    cmd = f.read()
-                with open(f"/proc/{entry}/environ", "rb") as f:
-                    env = f.read().split(b"\0")
-            except OSError:
-                continue
-            if b"wineserver" in cmd and mark in env:
-                found.append(int(entry))
-        return found
+        return prefix_processes(os.environ["WINEPREFIX"], "wineserver")
 
     def client_rect(self):
         return self.driver.rect(TITLE)
@@ -646,13 +519,7 @@ class WindowsProgram(Program):
 
     def screenshot(self):
         r = self.client_rect()
-        if r is None:
-            return None
-        shot = subprocess.run(["import", "-window", "root", "png:-"], capture_output=True, timeout=60)
-        if shot.returncode != 0:
-            return None
-        x, y, w, h = r
-        return Image.open(io.BytesIO(shot.stdout)).convert("RGB").crop((x, y, x + w, y + h))
+        return None if r is None else grab_area(r)
 
     def settings_visit(self, change=True, done=None):
         """A right click opens the setup dialog; maybe other colours or size;
@@ -660,8 +527,7 @@ class WindowsProgram(Program):
         c = self.centre()
         if c is None:
             return False
-        xdo("mousemove", *c, "click", "3")
-        if self.driver.ask("wait", SETUP, 10000) != "ok":
+        if not open_setup(self.driver, c, SETUP):
             fail("a right click did not open the setup dialog")
             return False
         self.dialogs += 1
@@ -672,7 +538,8 @@ class WindowsProgram(Program):
         if change and rng.random() < 0.5:
             scheme = rng.choice([0, 1])
             self.driver.ask("click", SETUP, ID_GREEN if scheme else ID_BLUE)
-            wait_until(lambda: self.driver.ask("checked", SETUP, ID_GREEN if scheme else ID_BLUE) == "1", 3)
+            wait_until(lambda: self.driver.ask("checked", SETUP, ID_GREEN if scheme else ID_BLUE) == "1", 3,
+                       0.05)
         if change and rng.random() < 0.5:
             size = rng.randint(1, 4)
             self.driver.ask("select", SETUP, ID_SIZE, size - 1)
@@ -701,9 +568,7 @@ class WindowsProgram(Program):
         if self.driver.ask("find", "Program Error") not in ("none", None):
             fail("a crash dialog is showing")
         self.driver.close()
-        com = os.path.join(os.environ["WINEPREFIX"], "dosdevices", f"com{COM}")
-        if os.path.lexists(com):
-            os.unlink(com)
+        unlink_com_port(os.environ["WINEPREFIX"], COM)
 
 
 class LinuxProgram(Program):
@@ -734,10 +599,7 @@ class LinuxProgram(Program):
         return "linked" in xdo("getwindowname", self.wid)
 
     def screenshot(self):
-        shot = subprocess.run(["import", "-window", self.wid, "png:-"], capture_output=True, timeout=60)
-        if shot.returncode != 0:
-            return None
-        return Image.open(io.BytesIO(shot.stdout)).convert("RGB")
+        return grab(self.wid)
 
     def popups(self):
         return len(xdo("search", "--onlyvisible", "--class", "zezodavoru").split()) - 1
@@ -920,7 +782,7 @@ class Soak:
         mark = relay.key_count()
         program.press("z")
         self.keys_sent += 1
-        reached = wait_until(lambda: 0x5A in relay.keys_since(mark), 5)
+        reached = wait_until(lambda: 0x5A in relay.keys_since(mark), 5, 0.05)
         results["responsive"] = (answers and window and shot is not None and bool(reached))
         results["responsive_detail"] = (f"{program.answer_check} {'yes' if answers else 'no'}, window found "
                                         f"{'yes' if window else 'no'}, captured "
