@@ -272,27 +272,31 @@ TEST(TtyPort, WhatIsNoSerialPortIsSaidSo) {
 TEST(TtyPort, ALineNobodyReadsNeverHoldsAKey) {
     Pty pty;
     ASSERT_FALSE(pty.path.empty());
-    // A descriptor taken before the link's exclusive open fills the line
-    // afterwards: the far end reads nothing.
-    const int raw = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(raw, 0);
-    RemotePanel panel;
-    ASSERT_TRUE(panel.start());
-    ASSERT_EQ(panel.open(pty.path), LinkResult::ok);
-    // The terminal moves its buffers on a little later: fill until it stays full.
-    std::array<uint8_t, 4096> block{};
-    for (int round = 0; round < 10; ++round) {
-        while (::write(raw, block.data(), block.size()) > 0) {
+    as_ordinary_user([&]() -> int {
+        // A descriptor taken before the link's exclusive open fills the line
+        // afterwards: the far end reads nothing.
+        const int raw = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (raw < 0) return 1;
+        RemotePanel panel;
+        if (!panel.start() || panel.open(pty.path) != LinkResult::ok) return 2;
+        // The terminal moves its buffers on a little later: fill until it stays full.
+        std::array<uint8_t, 4096> block{};
+        for (int round = 0; round < 10; ++round) {
+            while (::write(raw, block.data(), block.size()) > 0) {
+            }
+            usleep(10000);
         }
-        usleep(10000);
-    }
-    ::close(raw);
-    for (int k = 0; k < 20; ++k) EXPECT_TRUE(panel.send(0x41)) << "queued, not waited for";
-    EXPECT_TRUE(panel.watch().write);
-    // Past the limit the keys are given up, and the line no longer watched for them.
-    panel.service(LinkClock::now() + link_policy::key_write_limit + 10ms);
-    EXPECT_FALSE(panel.watch().write);
-    EXPECT_EQ(panel.link_state(), LinkState::linked);
+        ::close(raw);
+        for (int k = 0; k < 20; ++k) {
+            if (!panel.send(0x41)) return 3;  // queued, not waited for
+        }
+        if (!panel.watch().write) return 4;
+        // Past the limit the keys are given up, and the line no longer
+        // watched for them.
+        panel.service(LinkClock::now() + link_policy::key_write_limit + 10ms);
+        if (panel.watch().write) return 5;
+        return panel.link_state() == LinkState::linked ? 0 : 6;
+    });
 }
 
 }  // namespace
