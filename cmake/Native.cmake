@@ -9,6 +9,11 @@ find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
 
 add_subdirectory(tools)
 add_subdirectory(app/qt)
+# The Python module and its pytest suites; a sanitised build leaves them
+# out (the interpreter would have to load the sanitiser's runtime first).
+if(NOT ZEZ_SANITIZE)
+  add_subdirectory(python)
+endif()
 
 # What the tests run, for the sanitizer presets, which build no more:
 # zez_tests is every program a test runs or inspects, zez_threads_tests those
@@ -49,7 +54,7 @@ endforeach()
 # statics: no object file of the product defines writable data.
 set(zez_product_objects)
 foreach(target IN ITEMS zez_display zez_protocol zez_keyboard zez_image zez_link zez_panel zez_settings
-                        zez_demo zez_qt_front zezodavoru zezodavoru-cli)
+                        zez_demo zez_picture_files zez_qt_front zezodavoru zezodavoru-cli)
   list(APPEND zez_product_objects $<TARGET_OBJECTS:${target}>)
   add_dependencies(zez_tests ${target})
 endforeach()

@@ -9,9 +9,11 @@
 # icon theme sizes drawn by tools/make_icon.py, manual pages made by help2man
 # from each command's --help and --version) and the Debian documents: the
 # copyright file written from LICENSE and the changelog written from
-# CHANGELOG.md (packaging/debian_changelog.py). Its dependencies are those
-# dpkg-shlibdeps finds for the binaries, plus the Qt platform plugins the
-# window needs, which the Qt libraries only recommend.
+# CHANGELOG.md (packaging/debian_changelog.py); and the Python module for
+# Debian's Python 3 (its install rules are in python/CMakeLists.txt). Its
+# dependencies are those dpkg-shlibdeps finds for the binaries, plus the Qt
+# platform plugins the window needs, which the Qt libraries only recommend,
+# and the Python version the module is built for.
 #
 # The install step builds nothing (CMAKE_SKIP_INSTALL_ALL_DEPENDENCY): the
 # script builds the programs and zez_package_data itself, two jobs at most,
@@ -142,11 +144,16 @@ paints its dots in a small window as the glass would show them, and sends
 the keys typed there back to the device over an RS-232 line.
 .
 This package holds the Linux program, zezodavoru, with a built-in demo
-device, and zezodavoru-cli, a command-line tool for firmware developers that
+device; zezodavoru-cli, a command-line tool for firmware developers that
 replays device streams, draws the screens they make and plays a device on a
-serial port.")
+serial port; and the Python module zezodavoru with its pytest plugin, which
+drives a device's panel from firmware tests: keys in, screen out, waits for
+text.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+if(ZEZ_PYTHON_DEPENDS)
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${ZEZ_PYTHON_DEPENDS}")
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)

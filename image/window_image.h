@@ -3,13 +3,14 @@
 // matrix is a 4 x 4 square, after a one-dot margin at the left. Pixels that
 // no dot covers (the strips at the right and bottom) show the dot-off
 // colour. The Windows painter hands this image to one stretch call; the
-// replay tool writes it as a picture.
+// replay tool and the Python module write it as a picture (window_picture).
 //
 // Colours are Windows COLORREF values (0x00BBGGRR); image pixels are 32-bit
 // 0x00RRGGBB, the memory order (blue, green, red, 0) of a 32-bit DIB.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "display/lcd_controller.h"
@@ -45,7 +46,22 @@ constexpr uint32_t colorref_to_pixel(uint32_t colorref) {
 // the last lcd_render left in the controller. Dots beyond the image are
 // clipped.
 void build_window_image(const LcdController& c, SchemeColors colors, std::vector<uint32_t>& pixels);
+// The same from a copy of the dots (a screen snapshot's): row-major,
+// dot_width x dot_height, as the controller holds them.
+void build_window_image(std::span<const uint8_t> dots, int32_t dot_width, int32_t dot_height,
+                        SchemeColors colors, std::vector<uint32_t>& pixels);
 
 // Nearest-neighbour scaling of a row-major image.
 std::vector<uint32_t> scale_image(const std::vector<uint32_t>& source, int32_t source_width,
                                   int32_t source_height, int32_t width, int32_t height);
+
+// A picture as the tools write it.
+struct WindowPicture {
+    std::vector<uint32_t> pixels;  // row-major, top row first, 0x00RRGGBB
+    int32_t width = 0;
+    int32_t height = 0;
+};
+// The window's picture of the dots in a colour scheme, scaled to the image
+// size of a size preset (1..4), or the unscaled 488 x 180 image for 0.
+WindowPicture window_picture(std::span<const uint8_t> dots, int32_t dot_width, int32_t dot_height,
+                             int32_t color_scheme, uint8_t size_preset);

@@ -122,3 +122,12 @@ KeyResult KeyTranslator::key_code_for_sys_key_down(uint8_t vk, KeyModifiers mods
 KeyResult KeyTranslator::key_code_for_sys_key_up(uint8_t) const {
     return {0, true};
 }
+
+KeyResult translate_mapped_key(KeyTranslator& translator, const MappedKey& key, bool pressed) {
+    if (key.system) {
+        return pressed ? translator.key_code_for_sys_key_down(key.vk, key.mods)
+                       : translator.key_code_for_sys_key_up(key.vk);
+    }
+    return pressed ? translator.key_code_for_key_down(key.vk, key.mods)
+                   : translator.key_code_for_key_up(key.vk);
+}

@@ -16,6 +16,7 @@
 // Virtual-key codes that the mapping treats specially.
 inline constexpr uint8_t vk_shift = 0x10;
 inline constexpr uint8_t vk_control = 0x11;
+inline constexpr uint8_t vk_menu = 0x12;  // Alt
 inline constexpr uint8_t vk_lwin = 0x5B;
 inline constexpr uint8_t vk_f10 = 0x79;
 
@@ -56,3 +57,15 @@ public:
 private:
     bool chord_active_ = false;
 };
+
+// A key of another platform in the translator's vocabulary: the virtual-key
+// code that the same key of a US keyboard has on Windows, with its Shift and
+// Ctrl state and the kind of message Windows would deliver.
+struct MappedKey {
+    uint8_t vk = 0;
+    KeyModifiers mods;
+    bool system = false;  // a system key on Windows: held with Alt, or F10
+};
+
+// The code the translator gives for the key, pressed or released.
+KeyResult translate_mapped_key(KeyTranslator& translator, const MappedKey& key, bool pressed);

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The layer rules of the source tree: each portable folder includes only the
 # project folders below it, and no portable file (one whose name does not end
-# in _win32 or _posix) includes a system header of one platform.
+# in _win32 or _posix) includes a system header of one platform. The Python
+# module (python/) is at the top: it may use every layer and the tools'
+# picture files.
 # Usage: layers.sh SOURCE_ROOT
 set -u
 cd "$1" || exit 2
@@ -16,11 +18,12 @@ allowed() {
         platform) echo "platform" ;;
         demo) echo "demo protocol" ;;
         panel) echo "panel protocol display keyboard link platform demo" ;;
+        python) echo "python panel protocol display keyboard image link platform demo tools" ;;
     esac
 }
 
 failures=0
-for layer in display protocol keyboard image link platform demo panel; do
+for layer in display protocol keyboard image link platform demo panel python; do
     [ -d "$layer" ] || continue
     ok=" $(allowed "$layer") "
     while IFS=: read -r file line text; do

@@ -35,18 +35,12 @@ namespace {
 // The picture the window paints, scaled to the preset's image size if one
 // was chosen.
 bool write_window_png(DisplaySession& session, const ReplayOptions& options, std::string& error) {
-    std::vector<uint32_t> pixels;
+    WindowPicture picture;
     session.render([&](const LcdController& lcd) {
-        build_window_image(lcd, scheme_colors(options.color_scheme), pixels);
+        picture = window_picture(lcd.dots, lcd.dot_width, lcd.dot_height, options.color_scheme,
+                                 options.size_preset);
     });
-    int32_t width = image_width;
-    int32_t height = image_height;
-    if (const SizePreset* preset = size_preset_info(options.size_preset)) {
-        pixels = scale_image(pixels, width, height, preset->image_cx, preset->image_cy);
-        width = preset->image_cx;
-        height = preset->image_cy;
-    }
-    return write_png(options.png_path, pixels, width, height, error);
+    return write_png(options.png_path, picture.pixels, picture.width, picture.height, error);
 }
 
 // Reads the stream piece by piece and runs each piece as soon as it is read

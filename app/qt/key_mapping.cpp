@@ -115,12 +115,3 @@ std::optional<MappedKey> map_qt_key(int key, uint32_t modifiers, uint32_t scan_c
     mapped.system = (modifiers & Qt::AltModifier) != 0 || *vk == vk_f10;
     return mapped;
 }
-
-KeyResult translate_mapped_key(KeyTranslator& translator, const MappedKey& key, bool pressed) {
-    if (key.system) {
-        return pressed ? translator.key_code_for_sys_key_down(key.vk, key.mods)
-                       : translator.key_code_for_sys_key_up(key.vk);
-    }
-    return pressed ? translator.key_code_for_key_down(key.vk, key.mods)
-                   : translator.key_code_for_key_up(key.vk);
-}

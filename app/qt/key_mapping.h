@@ -9,15 +9,6 @@
 
 #include "keyboard/key_translation.h"
 
-struct MappedKey {
-    uint8_t vk = 0;
-    KeyModifiers mods;
-    bool system = false;  // a system key on Windows: held with Alt, or F10
-};
-
 // The key of a Qt key event (Qt::Key value, Qt::KeyboardModifiers bits and
 // the X11/evdev scan code), or none for a key that has no counterpart.
 std::optional<MappedKey> map_qt_key(int key, uint32_t modifiers, uint32_t scan_code);
-
-// The code the translator gives for the key, pressed or released.
-KeyResult translate_mapped_key(KeyTranslator& translator, const MappedKey& key, bool pressed);

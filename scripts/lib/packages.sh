@@ -1,16 +1,17 @@
 # Debian packages of the build, the tests and the run, and the function that
 # installs those that are missing (non-interactive apt-get).
 
-# The Linux program and the command-line tool (the native preset also wants
-# GoogleTest, and xdpyinfo tells whether a display is there).
+# The Linux program, the command-line tool and the Python module (the native
+# preset also wants GoogleTest, and xdpyinfo tells whether a display is
+# there).
 NATIVE_PACKAGES=(cmake ninja-build g++ pkg-config libpng-dev qt6-base-dev libcli11-dev
-  libgtest-dev x11-utils)
+  pybind11-dev python3-dev libgtest-dev x11-utils)
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libpng-dev qt6-base-dev libcli11-dev
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 python3)
+  pybind11-dev python3-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 python3)
 RUN_PACKAGES=("${BUILD_PACKAGES[@]}" wine wine64 xvfb)
 TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev googletest libbenchmark-dev
-  socat xdotool x11-utils imagemagick python3-pil)
+  socat xdotool x11-utils imagemagick python3-pil python3-pytest)
 
 ensure_packages() {
   local missing=()
