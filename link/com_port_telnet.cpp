@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>  // libtelnet.h uses size_t without it
 
 #include "link/link_policy.h"
 
@@ -143,10 +144,10 @@ void ComPortTelnet::handle(const telnet_event_t& event) {
                 take_report(bytes_of(event.sub.buffer, event.sub.size));
             break;
         case TELNET_EV_WARNING:
-            // A subnegotiation over the bound is the only warning that
-            // matters: the library goes on with its bytes taken as data.
-            if (event.error.errcode == TELNET_EOVERFLOW) broken_ = true;
-            break;
+            // Each warning is a server breaking the protocol (a subnegotiation
+            // over the bound, whose rest the library would take as data; a
+            // stray byte after IAC inside one; a malformed message of an
+            // option never agreed to).
         case TELNET_EV_ERROR:
         case TELNET_EV_COMPRESS:  // never offered: the rest would be read as compressed
             broken_ = true;

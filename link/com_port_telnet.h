@@ -17,7 +17,8 @@
 // missing after the acknowledgement wait, or that report another value,
 // are logged and the link goes on. Line and modem state notifications are
 // taken and ignored. A subnegotiation longer than the library's bound
-// (16 KiB), or compression the server turns on unasked, breaks the link.
+// (16 KiB), anything else the library warns of, or compression the server
+// turns on unasked, breaks the link.
 #pragma once
 
 #include <chrono>
