@@ -32,9 +32,11 @@ namespace {
 
 // A network port, opened to the end here: the tool has no window to keep
 // painting, so it waits (the transport gives up after its open limit).
-TransportOpen open_network_line(const Target& target, const std::string& prefix) {
-    TransportOpen opened = open_network_port(target, [prefix](const std::string& remark) {
-        std::fprintf(stderr, "zezodavoru-cli: %s%s\n", prefix.c_str(), remark.c_str());
+TransportOpen open_network_line(const std::string& port, const Target& target,
+                                const std::string& prefix) {
+    TransportOpen opened = open_network_port(target, [prefix, port](const std::string& remark) {
+        std::fprintf(stderr, "zezodavoru-cli: %s%s: %s\n", prefix.c_str(), port.c_str(),
+                     remark.c_str());
     });
     while (opened.transport && opened.transport->opening()) {
         if (const std::optional<LinkResult> result =
@@ -57,8 +59,9 @@ TransportOpen open_network_line(const Target& target, const std::string& prefix)
 
 std::unique_ptr<Transport> open_line(const std::string& port, const std::string& prefix) {
     const std::optional<Target> target = parse_target(port);
-    TransportOpen opened =
-        target && is_network(*target) ? open_network_line(*target, prefix) : open_tty_port(port);
+    TransportOpen opened = !target                 ? TransportOpen{LinkResult::bad_target, nullptr}
+                           : is_network(*target) ? open_network_line(port, *target, prefix)
+                                                 : open_tty_port(port);
     if (opened.result == LinkResult::ok) return std::move(opened.transport);
     report_line_failure(prefix + "cannot open " + port + ": " + link_result_text(opened.result));
     return nullptr;

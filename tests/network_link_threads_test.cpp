@@ -4,7 +4,8 @@
 // the client away, a refused port, a server that accepts and says nothing;
 // and the target strings of the URL forms. Each server is a thread on a
 // loopback port playing a script to each connection it accepts; the link is
-// driven by a poll loop as the programs drive it.
+// driven by a poll loop as the programs drive it. A host name is looked up
+// on a thread of its own, so these tests also run under ThreadSanitizer.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
