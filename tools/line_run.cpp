@@ -59,7 +59,7 @@ TransportOpen open_network_line(const std::string& port, const Target& target,
 
 std::unique_ptr<Transport> open_line(const std::string& port, const std::string& prefix) {
     const std::optional<Target> target = parse_target(port);
-    TransportOpen opened = !target                 ? TransportOpen{LinkResult::bad_target, nullptr}
+    TransportOpen opened = !target               ? TransportOpen{LinkResult::bad_target, nullptr}
                            : is_network(*target) ? open_network_line(port, *target, prefix)
                                                  : open_tty_port(port);
     if (opened.result == LinkResult::ok) return std::move(opened.transport);
