@@ -22,6 +22,11 @@ endforeach()
 set(zez_fuzz_cli_readers_sources
     ${PROJECT_SOURCE_DIR}/tools/cli_common.cpp ${PROJECT_SOURCE_DIR}/tools/byte_stream.cpp)
 
+# The telnet layer of network links is compiled into its harness, over the
+# system's libtelnet (found in link/).
+set(zez_fuzz_com_port_telnet_sources ${PROJECT_SOURCE_DIR}/link/com_port_telnet.cpp)
+set(zez_fuzz_com_port_telnet_libraries PkgConfig::libtelnet)
+
 add_custom_target(zez_fuzzers)
 file(GLOB fuzz_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
 foreach(fuzz_source IN LISTS fuzz_sources)
@@ -37,6 +42,6 @@ foreach(fuzz_source IN LISTS fuzz_sources)
   set_source_files_properties(${fuzz_source} PROPERTIES
     COMPILE_OPTIONS "-fno-sanitize-coverage=trace-cmp")
   target_link_options(${fuzz_name} PRIVATE -fsanitize=fuzzer,address,undefined)
-  target_link_libraries(${fuzz_name} PRIVATE ${zez_fuzz_libraries})
+  target_link_libraries(${fuzz_name} PRIVATE ${zez_fuzz_libraries} ${zez_fuzz_${harness}_libraries})
   add_dependencies(zez_fuzzers ${fuzz_name})
 endforeach()

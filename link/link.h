@@ -29,8 +29,9 @@
 using LinkClock = std::chrono::steady_clock;
 
 // closed: not opened, or closed by its owner. linked: the target is open.
-// lost: the target went away (a USB adapter pulled, a server gone); the link
-// tries the same target again until it is back or closed.
+// lost: the target is not there: it went away (a USB adapter pulled, a
+// server gone), or a network link is still on its way to it; the link tries
+// the same target until it is back or closed.
 enum class LinkState { closed, linked, lost };
 
 // "closed", "linked" or "lost".
@@ -47,6 +48,12 @@ enum class LinkResult {
     cannot_configure,      // the line settings were refused
     cannot_start,          // opened and configured, but reading could not start
     bad_target,            // the target string names nothing a link can open
+    host_not_found,        // the network name is not known
+    refused,               // the host turned the connection away (nothing serves the port)
+    unreachable,           // no route to the host
+    no_answer,             // the host, or its server, did not answer in time
+    server_closed,         // the server closed the link (another client may hold the port)
+    protocol_error,        // the server broke the telnet protocol
 };
 
 // The reason of a failed open in the program's words ("port not found",
@@ -63,8 +70,9 @@ struct LinkEvents {
     // Bytes that arrived while the link settled after an opening and were
     // dropped (they may be the tail of a command whose start was never seen).
     std::function<void(std::span<const uint8_t>)> dropped;
-    // The state changed after open() returned: a loss, a relink. On the same
-    // thread as `received`.
+    // The state changed after open() returned (a loss, a relink), or the
+    // reason a lost link gives (Link::failure()) changed. On the same thread
+    // as `received`.
     std::function<void(LinkState)> state_changed;
 };
 
@@ -96,6 +104,11 @@ public:
     virtual LinkState state() const = 0;
     // The target as given, e.g. "/dev/ttyUSB0", "COM5", "demo".
     virtual const std::string& target() const = 0;
+
+    // While lost: why the latest attempt to reach the target failed, or why
+    // the link was lost; ok while linked, closed, or before a first attempt
+    // of a network link has ended.
+    virtual LinkResult failure() const { return LinkResult::ok; }
 
     // Loop-driven links: what to wait for, and the call to make when it has
     // come (at `now`). A thread link asks for nothing.

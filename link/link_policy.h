@@ -18,4 +18,18 @@ inline constexpr std::chrono::milliseconds key_write_limit{500};
 // The most bytes handed on in one batch; more waiting go to the next one.
 inline constexpr size_t batch_limit = 4096;
 
+// Opening a network target (the name lookup, the connection and the telnet
+// negotiation together) gives up after this long: "no answer".
+inline constexpr std::chrono::seconds network_open_limit{3};
+// Acknowledgements of the line settings a telnet server did not send within
+// this long are logged and no longer waited for.
+inline constexpr std::chrono::milliseconds acknowledgement_wait{1000};
+// TCP keep-alive on network links: probes after this much silence, then
+// every interval, and the link is lost when this many go unanswered (or
+// sent bytes stay unacknowledged as long), so a connection whose network
+// has gone is found within about 20 s.
+inline constexpr std::chrono::seconds keepalive_idle{5};
+inline constexpr std::chrono::seconds keepalive_interval{3};
+inline constexpr int keepalive_probes = 4;
+
 }  // namespace link_policy

@@ -33,6 +33,18 @@ const char* link_result_text(LinkResult result) {
             return "cannot start reading the port";
         case LinkResult::bad_target:
             return "not a port this program can open";
+        case LinkResult::host_not_found:
+            return "host not found";
+        case LinkResult::refused:
+            return "connection refused";
+        case LinkResult::unreachable:
+            return "host unreachable";
+        case LinkResult::no_answer:
+            return "no answer";
+        case LinkResult::server_closed:
+            return "the server closed the link";
+        case LinkResult::protocol_error:
+            return "the server broke the telnet protocol";
     }
     return "cannot open the port";
 }

@@ -9,6 +9,11 @@
 // transport is closed, and the same target is opened again every retry
 // period until it opens or the link is closed.
 //
+// A transport that opens in steps (a network connection) is driven through
+// them by the same loop; meanwhile the link is lost. A failed attempt is
+// retried after the retry period like a failed relink, and failure() keeps
+// the reason of the latest one, or of the loss.
+//
 // Key codes never wait on the owner's thread: send() queues them and writes
 // what the line takes at once; the rest goes out as the descriptor takes
 // it, and a code still waiting after the key write limit is dropped.
@@ -37,6 +42,7 @@ public:
     void close() override;
     bool send(std::span<const uint8_t> codes) override;
     LinkState state() const override { return state_; }
+    LinkResult failure() const override { return failure_; }
     const std::string& target() const override { return target_; }
     LinkWatch watch() const override;
     void service(LinkClock::time_point now) override;
@@ -49,15 +55,20 @@ private:
 
     void take_input(LinkClock::time_point now);
     void push_output(LinkClock::time_point now);
-    void lose(LinkClock::time_point now);
+    void lose(LinkClock::time_point now, LinkResult reason);
     void try_relink(LinkClock::time_point now);
+    void step_opening(LinkClock::time_point now);
+    void fail_attempt(LinkClock::time_point now, LinkResult reason);
+    void start_linked(LinkClock::time_point now);
     void set_state(LinkState state);
+    void set_failure(LinkResult reason);
 
     std::string target_;
     TransportOpener open_transport_;
     LinkEvents events_;
-    std::unique_ptr<Transport> transport_;
+    std::unique_ptr<Transport> transport_;  // while linked, or lost and opening
     LinkState state_ = LinkState::closed;
+    LinkResult failure_ = LinkResult::ok;
     LinkClock::time_point settle_end_{};
     LinkClock::time_point retry_at_{};
     std::deque<PendingCode> pending_;

@@ -32,12 +32,54 @@ std::optional<uint8_t> com_port_number(std::string_view text) {
     return static_cast<uint8_t>(value);
 }
 
+// A decimal 1..65535 without sign or leading zero.
+std::optional<uint16_t> tcp_port_number(std::string_view digits) {
+    if (digits.empty() || digits.size() > 5 || digits.front() == '0') return std::nullopt;
+    unsigned value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (value > 65535) return std::nullopt;
+    return static_cast<uint16_t>(value);
+}
+
+// "HOST:PORT" or "[V6ADDR]:PORT" into a network target of `kind`. A host
+// is non-empty and holds no character that could not be in a name or an
+// address (no space, slash, '@' or '?'); the lookup judges the rest.
+std::optional<Target> network_target(TargetKind kind, std::string_view rest) {
+    const size_t colon = rest.rfind(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    std::string_view host = rest.substr(0, colon);
+    const std::optional<uint16_t> port = tcp_port_number(rest.substr(colon + 1));
+    if (!port) return std::nullopt;
+    const bool bracketed = host.size() >= 2 && host.front() == '[' && host.back() == ']';
+    if (bracketed) host = host.substr(1, host.size() - 2);
+    if (host.empty()) return std::nullopt;
+    for (const char c : host) {
+        const bool allowed = std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' ||
+                             c == '_' || (bracketed && (c == ':' || c == '%'));
+        if (!allowed) return std::nullopt;
+    }
+    Target target;
+    target.kind = kind;
+    target.host = std::string(host);
+    target.tcp_port = *port;
+    return target;
+}
+
 }  // namespace
 
 std::optional<Target> parse_target(const std::string& text) {
     if (text.empty()) return std::nullopt;
-    if (text == "demo") return Target{TargetKind::demo, {}, 0};
-    if (const auto port = com_port_number(text)) return Target{TargetKind::com_port, {}, *port};
-    if (text.find("://") != std::string::npos) return std::nullopt;
-    return Target{TargetKind::device, text, 0};
+    if (text == "demo") return Target{TargetKind::demo, {}, 0, {}, 0};
+    if (const auto port = com_port_number(text))
+        return Target{TargetKind::com_port, {}, *port, {}, 0};
+    const size_t scheme_end = text.find("://");
+    if (scheme_end == std::string::npos) return Target{TargetKind::device, text, 0, {}, 0};
+    const std::string_view scheme = std::string_view(text).substr(0, scheme_end);
+    const std::string_view rest = std::string_view(text).substr(scheme_end + 3);
+    if (equal_ignoring_case(scheme, "rfc2217")) return network_target(TargetKind::rfc2217, rest);
+    if (equal_ignoring_case(scheme, "socket")) return network_target(TargetKind::socket, rest);
+    return std::nullopt;
 }

@@ -41,7 +41,8 @@ LinkResult RemotePanel::open(const std::string& target) {
         link_.reset();
         return result;
     }
-    pass_to_tap({PanelEventKind::link, {}, LinkState::linked});
+    // A network link is still on its way (lost) when open() returns.
+    pass_to_tap({PanelEventKind::link, {}, link_->state()});
     return result;
 }
 
@@ -54,6 +55,10 @@ void RemotePanel::close() {
 
 LinkState RemotePanel::link_state() const {
     return link_ ? link_->state() : LinkState::closed;
+}
+
+LinkResult RemotePanel::link_failure() const {
+    return link_ ? link_->failure() : LinkResult::ok;
 }
 
 std::string RemotePanel::target() const {

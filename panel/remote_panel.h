@@ -66,10 +66,13 @@ public:
     void stop();
 
     // Opens `target` (link/target.h), closing first whatever was open. On
-    // failure nothing is linked and the reason is returned.
+    // failure nothing is linked and the reason is returned. A network
+    // target is lost until it is reached (link_changed tells).
     LinkResult open(const std::string& target);
     void close();
     LinkState link_state() const;
+    // While the link is lost: why its latest attempt failed (Link::failure()).
+    LinkResult link_failure() const;
     // The target of the link that is open (linked or lost), else empty.
     std::string target() const;
     // The link, for tests that reach a link's own guarantees; null when

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "link/net_port_posix.h"
+#include "link/target.h"
 #include "link/tty_port_posix.h"
 
 int32_t milliseconds_until(LineClock::time_point when) {
@@ -26,8 +28,40 @@ std::optional<LineClock::time_point> deadline_after(LineClock::time_point start,
            std::chrono::duration_cast<LineClock::duration>(std::chrono::duration<double>(*seconds));
 }
 
+namespace {
+
+// A network port, opened to the end here: the tool has no window to keep
+// painting, so it waits (the transport gives up after its open limit).
+TransportOpen open_network_line(const std::string& port, const Target& target,
+                                const std::string& prefix) {
+    TransportOpen opened = open_network_port(target, [prefix, port](const std::string& remark) {
+        std::fprintf(stderr, "zezodavoru-cli: %s%s: %s\n", prefix.c_str(), port.c_str(),
+                     remark.c_str());
+    });
+    while (opened.transport && opened.transport->opening()) {
+        if (const std::optional<LinkResult> result =
+                opened.transport->open_step(LineClock::now())) {
+            if (*result != LinkResult::ok) return {*result, nullptr};
+            break;
+        }
+        const LinkWatch watch = opened.transport->opening_watch();
+        pollfd pfd{watch.fd,
+                   static_cast<short>((watch.read ? POLLIN : 0) | (watch.write ? POLLOUT : 0)), 0};
+        const int32_t timeout = watch.wake ? milliseconds_until(*watch.wake) : -1;
+        if (::poll(&pfd, watch.fd >= 0 ? 1 : 0, timeout) < 0 && errno != EINTR) {
+            return {LinkResult::cannot_start, nullptr};
+        }
+    }
+    return opened;
+}
+
+}  // namespace
+
 std::unique_ptr<Transport> open_line(const std::string& port, const std::string& prefix) {
-    TransportOpen opened = open_tty_port(port);
+    const std::optional<Target> target = parse_target(port);
+    TransportOpen opened = !target               ? TransportOpen{LinkResult::bad_target, nullptr}
+                           : is_network(*target) ? open_network_line(port, *target, prefix)
+                                                 : open_tty_port(port);
     if (opened.result == LinkResult::ok) return std::move(opened.transport);
     report_line_failure(prefix + "cannot open " + port + ": " + link_result_text(opened.result));
     return nullptr;

@@ -27,7 +27,8 @@ int32_t timeout_until(int32_t timeout, LineClock::time_point when);
 std::optional<LineClock::time_point> deadline_after(LineClock::time_point start,
                                                     std::optional<double> seconds);
 
-// Opens `port` with the line's settings. On failure prints
+// Opens `port` (a terminal device, or a network port: rfc2217:// or
+// socket://, waited for) with the line's settings. On failure prints
 // "zezodavoru-cli: PREFIXcannot open PORT: REASON" in the link's words and
 // returns null.
 std::unique_ptr<Transport> open_line(const std::string& port, const std::string& prefix);

@@ -191,7 +191,9 @@ CLI::App* add_replay(CLI::App& tool, ReplayOptions& options) {
 CLI::App* add_device(CLI::App& tool, DeviceOptions& options) {
     CLI::App* device = tool.add_subcommand(
         "device", "Play the device on a serial port, printing the codes that come back");
-    add_text(*device, "PORT", options.port, "", "The serial port, e.g. /dev/ttyUSB0")->required();
+    add_text(*device, "PORT", options.port, "",
+             "The serial port, e.g. /dev/ttyUSB0, rfc2217://HOST:PORT or socket://HOST:PORT")
+        ->required();
     add_text(*device, "FILE", options.file, "", "The stream (default, or \"-\": standard input)");
     device->add_flag("--hex", options.hex,
                      "Hex text: digit pairs, 't' a 100 ms pause, '#' a comment");
@@ -208,7 +210,8 @@ CLI::App* add_demo(CLI::App& tool, DemoOptions& options) {
     CLI::App* demo = tool.add_subcommand(
         "demo", "Play the built-in demo device on a serial port, or write out what it sends");
     CLI::Option* port =
-        add_text(*demo, "PORT", options.port, "", "The serial port to play the device on");
+        add_text(*demo, "PORT", options.port, "",
+                 "The serial port to play the device on (a path, rfc2217:// or socket://)");
     CLI::Option* stream = add_value(*demo, "--stream", options.stream_seconds, read_stream_seconds,
                                     "SECONDS", "a positive number of seconds up to 86400",
                                     "Print what the device sends in its first SECONDS");

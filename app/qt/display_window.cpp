@@ -13,6 +13,7 @@
 #include "app/qt/key_mapping.h"
 #include "image/window_image.h"
 #include "link/port_list_posix.h"
+#include "link/target.h"
 #include "zezodavoru_version.h"
 
 namespace {
@@ -50,6 +51,7 @@ bool DisplayWindow::link_target(const std::string& target, bool remember) {
         settings_.port = shown_target(target);
         if (remember) {
             saved_.port = settings_.port;
+            remember_network_port(settings_.port);
             save_settings();
         }
     }
@@ -153,6 +155,7 @@ std::unique_ptr<QMenu> DisplayWindow::build_menu() {
         action->setChecked(panel_.target() == target);
     }
     menu->addAction("Other port...", this, &DisplayWindow::choose_other_port);
+    menu->addAction("Network port...", this, &DisplayWindow::choose_network_port);
     if (panel_.link_state() != LinkState::closed) {
         menu->addAction("Close link", this, &DisplayWindow::close_link);
     } else {
@@ -198,6 +201,27 @@ void DisplayWindow::choose_other_port() {
         link_target(QFile::encodeName(path.trimmed()).toStdString());
 }
 
+void DisplayWindow::choose_network_port() {
+    bool ok = false;
+    const QStringList offered =
+        settings_.network_ports.isEmpty() ? QStringList{"rfc2217://"} : settings_.network_ports;
+    const QString url = QInputDialog::getItem(this, program_title,
+                                              "Network port (rfc2217://HOST:PORT or "
+                                              "socket://HOST:PORT):",
+                                              offered, 0, true, &ok);
+    if (ok && !url.trimmed().isEmpty()) link_target(url.trimmed().toStdString());
+}
+
+void DisplayWindow::remember_network_port(const QString& url) {
+    constexpr qsizetype kept = 8;
+    const std::optional<Target> target = parse_target(url.toStdString());
+    if (!target || !is_network(*target)) return;
+    saved_.network_ports.removeAll(url);
+    saved_.network_ports.prepend(url);
+    while (saved_.network_ports.size() > kept) saved_.network_ports.removeLast();
+    settings_.network_ports = saved_.network_ports;
+}
+
 void DisplayWindow::apply_size() {
     const SizePreset* preset = size_preset_info(settings_.size_preset);
     if (preset == nullptr) return;
@@ -212,8 +236,11 @@ QString DisplayWindow::link_state_text() const {
     switch (panel_.link_state()) {
         case LinkState::linked:
             return target + " linked";
-        case LinkState::lost:
-            return target + ": link lost, retrying";
+        case LinkState::lost: {
+            const LinkResult failure = panel_.link_failure();
+            if (failure == LinkResult::ok) return target + ": linking...";
+            return target + ": " + link_result_text(failure) + ", retrying";
+        }
         case LinkState::closed:
             break;
     }

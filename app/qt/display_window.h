@@ -38,9 +38,10 @@ public:
     DisplayWindow(const ProgramSettings& settings, const QString& settings_path);
     ~DisplayWindow() override;
 
-    // Links to the target (a device path as the system names it, or
-    // "demo"); false, with the reason in the title and the menu, if it
-    // cannot be opened. A port chosen in the menu is remembered in the
+    // Links to the target (a device path as the system names it, a network
+    // URL, or "demo"); false, with the reason in the title and the menu, if
+    // it cannot be opened. A network target is reached without waiting; the
+    // title says why while it is not there. A port chosen in the menu is remembered in the
     // settings, one from the command line (`remember` false) is not.
     bool link_target(const std::string& target, bool remember = true);
     // Links to the built-in demo device instead of a port.
@@ -69,6 +70,8 @@ private:
     void send_key(uint8_t code);
     bool linked_to_demo() const { return panel_.target() == "demo"; }
     void choose_other_port();
+    void choose_network_port();
+    void remember_network_port(const QString& url);
     void apply_size();
     void show_link_state();
     QString link_state_text() const;

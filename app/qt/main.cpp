@@ -1,7 +1,7 @@
 // The Linux program's entry point: the command line, the settings and the
 // window.
 //
-//   zezodavoru [--port PATH] [--demo] [--scheme 0|1|2] [--size 1-4]
+//   zezodavoru [--port PATH|URL] [--demo] [--scheme 0|1|2] [--size 1-4]
 //
 // The command line is read before the GUI starts, so --help, --version and
 // a bad argument work without a display. A bad argument exits 2 after one

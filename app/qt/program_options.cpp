@@ -25,8 +25,11 @@ OptionsOutcome parse_program_options(const QStringList& arguments, ProgramOption
     parser.setApplicationDescription(
         "A remote display and keypad for devices of the Qor family: the device's 20 x 4 "
         "display\nand its keys, linked over a serial port.");
-    const QCommandLineOption port({"p", "port"}, "Link to the device on serial port PATH at start.",
-                                  "PATH");
+    const QCommandLineOption port(
+        {"p", "port"},
+        "Link to the device on PORT at start: a serial port's path, rfc2217://HOST:PORT or "
+        "socket://HOST:PORT.",
+        "PORT");
     const QCommandLineOption demo("demo", "Link to the built-in demo device.");
     const QCommandLineOption scheme("scheme", "Colours: 1 green, 0 or 2 blue.", "0|1|2");
     const QCommandLineOption size("size", "Window size, 1 (smallest) to 4.", "1-4");

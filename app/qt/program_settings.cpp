@@ -16,6 +16,7 @@
 namespace {
 
 constexpr char key_port[] = "link/port";
+constexpr char key_network_ports[] = "link/network_ports";
 constexpr char key_scheme[] = "window/color_scheme";
 constexpr char key_size[] = "window/size";
 
@@ -86,6 +87,7 @@ ProgramSettings load_program_settings(const QString& path) {
         warn(QString("%1 is damaged; using the default settings where it is").arg(path));
     }
     settings.port = store.value(key_port).toString();
+    settings.network_ports = store.value(key_network_ports).toStringList();
     settings.color_scheme = read_int(store, key_scheme, 0, 2, settings.color_scheme, path);
     settings.size_preset =
         static_cast<uint8_t>(read_int(store, key_size, 1, 4, settings.size_preset, path));
@@ -105,6 +107,8 @@ bool save_program_settings(const ProgramSettings& settings, const QString& path)
     {
         QSettings store(temporary, QSettings::IniFormat);
         store.setValue(key_port, settings.port);
+        if (!settings.network_ports.isEmpty())
+            store.setValue(key_network_ports, settings.network_ports);
         store.setValue(key_scheme, settings.color_scheme);
         store.setValue(key_size, settings.size_preset);
         store.sync();

@@ -1,4 +1,5 @@
-// The Linux program's settings: the port it links to, the colour scheme and
+// The Linux program's settings: the port it links to (and the network ports
+// used lately), the colour scheme and
 // the window size, kept in the user's configuration folder
 // ($XDG_CONFIG_HOME/zezodavoru/zezodavoru.conf).
 //
@@ -11,12 +12,14 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 struct ProgramSettings {
-    QString port;              // the device path to link, or empty
-    int32_t color_scheme = 1;  // 1 green, 0 (or 2) blue, as on Windows
-    uint8_t size_preset = 4;   // 1..4
+    QString port;               // the device path or network URL to link, or empty
+    QStringList network_ports;  // network URLs used lately, the latest first
+    int32_t color_scheme = 1;   // 1 green, 0 (or 2) blue, as on Windows
+    uint8_t size_preset = 4;    // 1..4
 };
 
 // The settings file of this user.

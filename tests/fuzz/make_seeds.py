@@ -93,3 +93,15 @@ write("settings", "path", b"C:\\Program Files\\tools.exe.d\\zezodavoru.exe")
 write("key_translation", "typing", bytes([0, 0x48, 4, 0x49, 0, 0x31, 4, 0x31, 8, 0x33, 0, 0x0D, 1, 0x0D]))
 write("key_translation", "chord", bytes([4, 0x10, 12, 0x11, 12, 0x41, 5, 0x10, 1, 0x11, 8, 0x11, 1, 0x11]))
 write("key_translation", "system-keys", bytes([2, 0x79, 6, 0x79, 3, 0x79, 0, 0x5B, 1, 0x5B, 8, 0x21, 4, 0x70]))
+
+# A telnet server's bytes: byte 0 picks the pieces, the rest is the server.
+# ser2net's opening, its acknowledgements and line reports, device bytes
+# with 0xFF doubled, a report split by the pieces, a refusal and an
+# unfinished subnegotiation.
+ser2net_opening = bytes.fromhex("fffb03fffd03fffb01fffe01fffd00fffb00fffd2c")
+acks = bytes.fromhex("fffa2c6b00fff0fffa2c650000 4b00fff0fffa2c6608fff0fffa2c6701fff0fffa2c6801fff0fffa2c6901fff0".replace(" ", ""))
+write("com_port_telnet", "ser2net-opening", b"\x00" + ser2net_opening + acks)
+write("com_port_telnet", "data-with-ff", b"\x02" + ser2net_opening + bytes.fromhex("8c02ffff41ffff00ff"))
+write("com_port_telnet", "split-reports", b"\x01" + bytes.fromhex("fffd2cfffa2c6a00fffffff0fffa2c6b"))
+write("com_port_telnet", "refused", b"\x03" + bytes.fromhex("fffe2cfffc00") + b"Port already in use\r\n")
+write("com_port_telnet", "unfinished", b"\x05" + bytes.fromhex("fffd2cfffa2c06") + b"A" * 64)

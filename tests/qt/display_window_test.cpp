@@ -1,11 +1,15 @@
 // The Linux program's window on the offscreen platform: its picture against
 // the replay tool's for the same stream, keys arriving as codes on a
 // pseudo-terminal, the menu's actions, a port that hangs up and comes back,
-// the settings file and the command line.
+// a network port that never answers, the settings file and the command
+// line.
 #include "app/qt/display_window.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QMenu>
@@ -175,7 +179,7 @@ private slots:
         socat.kill();
         socat.waitForFinished();
         QTRY_COMPARE(window.panel().link_state(), LinkState::lost);
-        QVERIFY(window.windowTitle().endsWith("link lost, retrying"));
+        QVERIFY(window.windowTitle().endsWith("port not found, retrying"));
 
         QProcess again;
         start_pair(again);
@@ -233,6 +237,43 @@ private slots:
         QCOMPARE(saved.color_scheme, 1);
     }
 
+    void a_network_port_that_does_not_answer_leaves_the_window_working() {
+        // A server that takes the connection (the kernel's backlog does) and
+        // never says a word.
+        const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        QVERIFY(::bind(server, reinterpret_cast<sockaddr*>(&address), size) == 0);
+        QVERIFY(::listen(server, 4) == 0);
+        QVERIFY(::getsockname(server, reinterpret_cast<sockaddr*>(&address), &size) == 0);
+        const std::string url = "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+        const QString path = config_.path() + "/network.conf";
+        DisplayWindow window(ProgramSettings{}, path);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(window.link_target(url));
+        QVERIFY(clock.elapsed() < 200);
+        QVERIFY(window.windowTitle().endsWith(": linking..."));
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(50);
+        QTRY_VERIFY_WITH_TIMEOUT(window.windowTitle().endsWith(": no answer, retrying"), 6000);
+        // The loop went on the whole time: 3 s of 50 ms ticks.
+        QVERIFY2(ticks > 40, QByteArray::number(ticks));
+        QVERIFY(window.windowTitle().contains(QString::fromStdString(url)));
+        const ProgramSettings saved = load_program_settings(path);
+        QCOMPARE(saved.port, QString::fromStdString(url));
+        QCOMPARE(saved.network_ports, QStringList{QString::fromStdString(url)});
+        std::unique_ptr<QMenu> menu = window.build_menu();
+        QVERIFY(find_action(menu.get(), "Network port...") != nullptr);
+        window.close_link();
+        ::close(server);
+    }
+
     void damaged_settings_give_defaults() {
         const QString path = config_.path() + "/damaged.conf";
         QFile file(path);
@@ -260,6 +301,9 @@ private slots:
                               options);
         QCOMPARE(options.port, std::string("/tmp/\xff\xfe"));
         QCOMPARE(options.size_preset, std::optional<uint8_t>(3));
+        QVERIFY(!parse_program_options({"zezodavoru", "--port", "rfc2217://[::1]:7001"}, options)
+                     .exit_status);
+        QCOMPARE(options.port, std::string("rfc2217://[::1]:7001"));
         const QStringList bad[] = {{"zezodavoru", "--size", "5"},
                                    {"zezodavoru", "--scheme", "x"},
                                    {"zezodavoru", "--bogus"},
