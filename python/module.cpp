@@ -80,6 +80,17 @@ const char* result_kind(LinkResult result) {
             return "busy";
         case LinkResult::bad_target:
             return "bad_target";
+        case LinkResult::host_not_found:
+            return "host_not_found";
+        case LinkResult::refused:
+            return "refused";
+        case LinkResult::no_answer:
+            return "no_answer";
+        case LinkResult::server_closed:
+            return "server_closed";
+        case LinkResult::unreachable:
+        case LinkResult::protocol_error:
+            return "network";
         case LinkResult::not_a_serial_port:
         case LinkResult::cannot_read_settings:
         case LinkResult::cannot_configure:
@@ -190,6 +201,14 @@ PYBIND11_MODULE(_native, m) {
         .def_property_readonly("state",
                                [](const PanelHost& host) { return link_state_name(host.state()); })
         .def_property_readonly("target", &PanelHost::target)
+        .def_property_readonly(
+            "failure",
+            [](const PanelHost& host) {
+                const LinkResult result = host.failure();
+                return py::make_tuple(result_kind(result), link_result_text(result));
+            },
+            "While lost: (kind, text) of why the latest attempt failed; kind 'ok' before one "
+            "has ended.")
         .def(
             "send",
             [](PanelHost& host, const std::string& codes) {

@@ -59,6 +59,8 @@ public:
     LinkResult open(const std::string& target);
     void close();
     LinkState state() const;
+    // While lost: why the latest attempt failed (ok before one has ended).
+    LinkResult failure() const;
     std::string target() const;
 
     // Key codes to the device; false (nothing sent) unless linked.

@@ -55,6 +55,11 @@ LinkState PanelHost::state() const {
     return panel_.link_state();
 }
 
+LinkResult PanelHost::failure() const {
+    std::lock_guard lock(panel_mutex_);
+    return panel_.link_failure();
+}
+
 std::string PanelHost::target() const {
     std::lock_guard lock(panel_mutex_);
     return panel_.target();

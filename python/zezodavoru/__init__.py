@@ -46,6 +46,11 @@ _OPEN_ERRORS = {
     "permission_denied": PermissionError,
     "busy": BlockingIOError,
     "bad_target": ValueError,
+    "host_not_found": OSError,
+    "refused": ConnectionRefusedError,
+    "no_answer": TimeoutError,
+    "server_closed": ConnectionAbortedError,
+    "network": ConnectionError,
 }
 
 
@@ -91,18 +96,32 @@ class Panel:
 
     # -- the link ---------------------------------------------------------
 
-    def open(self, target):
+    def open(self, target, timeout=5.0):
         """Opens a target, closing first whatever was open.
 
-        Raises FileNotFoundError (no such device), PermissionError,
+        A network target is reached in the background; open() waits up to
+        `timeout` seconds for it, so that the panel is linked when it
+        returns. Raises FileNotFoundError (no such device), PermissionError,
         BlockingIOError (another program holds it), ValueError (a target
-        string that names nothing) or OSError (the line could not be set
-        up), each naming the target and the reason.
+        string that names nothing), ConnectionRefusedError,
+        ConnectionAbortedError, TimeoutError (no answer) or OSError (the line
+        could not be set up, an unknown host), each naming the target and the
+        reason. Nothing stays open after a failure.
         """
         if not isinstance(target, str):
             raise TypeError(f"target must be a str, not {type(target).__name__}")
+        deadline = _time.monotonic() + _seconds("timeout", timeout)
         kind, text = self._core.open(target)
+        while kind == "ok" and self._core.state == "lost":
+            seen = self._core.changes()
+            kind, text = self._core.failure
+            left = deadline - _time.monotonic()
+            if kind == "ok" and left <= 0:
+                kind, text = "no_answer", f"not reached within {timeout} s"
+            elif kind == "ok":
+                self._core.wait_change(seen, min(left, 0.1))
         if kind != "ok":
+            self._core.close()
             raise _OPEN_ERRORS.get(kind, OSError)(f"cannot open {target!r}: {text}")
 
     def close(self):
