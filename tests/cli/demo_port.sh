@@ -21,6 +21,9 @@ link() {
 }
 # ticks N: N 100 ms pauses of hex text.
 ticks() { printf 't%.0s' $(seq "$1"); echo; }
+# A command run under $bounded ends after 10 s, and is killed 2 s later if
+# it holds out, so that no stuck process can stall the script.
+bounded=(timeout -k 2 10)
 # play SECONDS KEYS-FILE [DEMO OPTIONS...]: the demo on the device's end
 # for SECONDS while the program's end sends the hex text KEYS-FILE; what
 # arrives is in $work/arrived (one hex byte a line, each after the time it
@@ -29,11 +32,11 @@ play() {
     local seconds=$1 keys=$2
     shift 2
     link
-    timeout 10 "$cli" demo "$device" --for "$seconds" "$@" 2>"$work/demo.err" &
+    "${bounded[@]}" "$cli" demo "$device" --for "$seconds" "$@" 2>"$work/demo.err" &
     local demo=$!
     sleep 0.1
-    timeout 10 "$cli" device "$program" --hex --for "$seconds" "$keys" </dev/null |
-        while read -r byte; do echo "$EPOCHREALTIME $byte"; done >"$work/arrived"
+    "${bounded[@]}" "$cli" device "$program" --hex --for "$seconds" "$keys" </dev/null |
+        while read -t 15 -r byte; do echo "$EPOCHREALTIME $byte"; done >"$work/arrived"
     wait "$demo"
     demo_status=$?
     [[ $demo_status -eq 0 && ! -s "$work/demo.err" ]] ||
@@ -74,7 +77,7 @@ span=$(tail -n 1000 "$work/arrived" | awk 'NR == 1 { t = $1 } END { printf "%d",
 
 # The program's end going away ends the demo at once: one note, status 0.
 link
-timeout 10 "$cli" demo "$device" --for 10 2>"$work/demo.err" &
+"${bounded[@]}" "$cli" demo "$device" --for 10 2>"$work/demo.err" &
 demo=$!
 sleep 0.5
 begin=$(date +%s%N)
@@ -87,7 +90,7 @@ expect "hang-up: the note" "zezodavoru-cli: demo: the line went away" "$(cat "$w
 
 # SIGTERM ends a demo without --for, with status 0.
 link
-timeout 10 "$cli" demo "$device" 2>"$work/demo.err" &
+"${bounded[@]}" "$cli" demo "$device" 2>"$work/demo.err" &
 demo=$!
 sleep 0.5
 kill -TERM "$demo" 2>/dev/null
