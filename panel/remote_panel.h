@@ -29,6 +29,7 @@
 
 #include "keyboard/key_translation.h"
 #include "link/link.h"
+#include "panel/links.h"
 #include "protocol/display_session.h"
 #include "protocol/screen_snapshot.h"
 
@@ -67,6 +68,11 @@ public:
     // Opens `target` (link/target.h), closing first whatever was open. On
     // failure nothing is linked and the reason is returned.
     LinkResult open(const std::string& target);
+    // Opens the link `make` builds on the panel's events (a link that no
+    // target string names, such as a recording played back), closing first
+    // whatever was open; as open(target) otherwise.
+    using LinkMaker = std::function<MadeLink(LinkEvents events)>;
+    LinkResult open(const LinkMaker& make);
     void close();
     LinkState link_state() const;
     // The target of the link that is open (linked or lost), else empty.
