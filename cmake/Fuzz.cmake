@@ -22,6 +22,10 @@ endforeach()
 set(zez_fuzz_cli_readers_sources
     ${PROJECT_SOURCE_DIR}/tools/cli_common.cpp ${PROJECT_SOURCE_DIR}/tools/byte_stream.cpp)
 
+# The recording reader's harness compiles the format and the reader itself.
+set(zez_fuzz_recording_reader_sources
+    ${PROJECT_SOURCE_DIR}/record/recording.cpp ${PROJECT_SOURCE_DIR}/record/recording_reader.cpp)
+
 add_custom_target(zez_fuzzers)
 file(GLOB fuzz_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
 foreach(fuzz_source IN LISTS fuzz_sources)

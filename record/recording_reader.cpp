@@ -15,6 +15,9 @@
 namespace {
 
 constexpr size_t piece_size = 64 * 1024;
+// Times beyond about 30 years are no session's: they would not survive
+// being written to the microsecond.
+constexpr double longest_time = 1e9;
 
 std::string seconds_text(double t) {
     std::array<char, 32> text{};
@@ -129,7 +132,9 @@ bool RecordingReader::take_event(std::string_view line, RecordEvent& event, bool
         return damaged(at + " is not an event [seconds, kind, ...]");
     }
     const double t = json[0].get<double>();
-    if (!std::isfinite(t) || t < 0) return damaged(at + ": the time is not a number of seconds");
+    if (!std::isfinite(t) || t < 0 || t > longest_time) {
+        return damaged(at + ": the time is not a number of seconds");
+    }
     if (t < last_t_) return damaged(at + ": the time goes back");
     const std::optional<RecordKind> kind = record_kind_of(json[1].get_ref<const std::string&>());
     known = kind.has_value();

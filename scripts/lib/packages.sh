@@ -4,10 +4,10 @@
 # The Linux program and the command-line tool (the native preset also wants
 # GoogleTest, and xdpyinfo tells whether a display is there).
 NATIVE_PACKAGES=(cmake ninja-build g++ pkg-config libpng-dev qt6-base-dev libcli11-dev
-  libgtest-dev x11-utils)
+  nlohmann-json3-dev libgtest-dev x11-utils)
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libpng-dev qt6-base-dev libcli11-dev
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 python3)
+  nlohmann-json3-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 python3)
 RUN_PACKAGES=("${BUILD_PACKAGES[@]}" wine wine64 xvfb)
 TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev googletest libbenchmark-dev
   socat xdotool x11-utils imagemagick python3-pil)
@@ -27,7 +27,7 @@ ensure_packages() {
 }
 
 # The fuzzing harnesses (scripts/fuzz): clang with its libFuzzer and sanitizer runtimes.
-FUZZ_PACKAGES=(cmake ninja-build clang libclang-rt-14-dev)
+FUZZ_PACKAGES=(cmake ninja-build clang libclang-rt-14-dev nlohmann-json3-dev)
 
 # The release packages (scripts/package): both builds without their tests
 # (GoogleTest is still needed to configure them), dpkg-shlibdeps and
