@@ -64,7 +64,7 @@ private:
         warn("row " + std::to_string(value) + " is not 1..4: row 1 is used");
         return 1;
     }
-    // A column and row (0x97, 0xA4): the address the display computes.
+    // A column and row (cursor and busy positions): the address the display computes.
     void place(const std::string& what) {
         if (!has(0)) return;
         const uint8_t column = args_[0];

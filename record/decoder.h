@@ -67,6 +67,6 @@ private:
 // One line for people: where, the bytes, the name, the arguments, the
 // repaint and the warnings.
 std::string decoded_text(const DecodedCommand& command);
-// One JSON object: offset, t, bytes (hex), command ("0x8C" or null), name,
+// One JSON object: offset, t, bytes (hex), command (the byte as "0xHH", or null), name,
 // args, repaint, warnings.
 std::string decoded_json(const DecodedCommand& command);
