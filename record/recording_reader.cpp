@@ -52,8 +52,9 @@ RecordingReader::RecordingReader(RecordingSource source, std::string already)
     : source_(std::move(source)), buffer_(std::move(already)) {}
 
 RecordingReader::LineResult RecordingReader::next_line(std::string_view& line) {
+    size_t from = pos_;  // no line break before this
     for (;;) {
-        const size_t end = buffer_.find('\n', pos_);
+        const size_t end = buffer_.find('\n', from);
         if (end != std::string::npos || at_end_) {
             if (end == std::string::npos && pos_ >= buffer_.size()) return LineResult::end;
             const size_t stop = end == std::string::npos ? buffer_.size() : end;
@@ -68,10 +69,10 @@ RecordingReader::LineResult RecordingReader::next_line(std::string_view& line) {
         if (buffer_.size() - pos_ > longest_line) break;
         buffer_.erase(0, pos_);
         pos_ = 0;
-        const size_t had = buffer_.size();
-        buffer_.resize(had + piece_size);
-        const std::ptrdiff_t got = source_(buffer_.data() + had, piece_size);
-        buffer_.resize(had + static_cast<size_t>(std::max<std::ptrdiff_t>(got, 0)));
+        from = buffer_.size();
+        piece_.resize(piece_size);
+        const std::ptrdiff_t got = source_(piece_.data(), piece_.size());
+        if (got > 0) buffer_.append(piece_.data(), static_cast<size_t>(got));
         if (got < 0) {
             damaged("the file cannot be read after line " + std::to_string(line_number_));
             return LineResult::failed;

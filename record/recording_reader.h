@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "record/recording.h"
 
@@ -55,8 +56,9 @@ private:
     bool take_event(std::string_view line, RecordEvent& event, bool& known);
 
     RecordingSource source_;
-    std::string buffer_;
+    std::string buffer_;  // lines not yet taken, from pos_ on
     size_t pos_ = 0;
+    std::vector<char> piece_;  // what the source fills
     bool at_end_ = false;
     bool ended_with_break_ = true;  // the last line taken ended with '\n'
     uint64_t line_number_ = 0;
