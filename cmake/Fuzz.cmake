@@ -27,6 +27,10 @@ set(zez_fuzz_cli_readers_sources
 set(zez_fuzz_com_port_telnet_sources ${PROJECT_SOURCE_DIR}/link/com_port_telnet.cpp)
 set(zez_fuzz_com_port_telnet_libraries PkgConfig::libtelnet)
 
+# The recording reader's harness compiles the format and the reader itself.
+set(zez_fuzz_recording_reader_sources
+    ${PROJECT_SOURCE_DIR}/record/recording.cpp ${PROJECT_SOURCE_DIR}/record/recording_reader.cpp)
+
 add_custom_target(zez_fuzzers)
 file(GLOB fuzz_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
 foreach(fuzz_source IN LISTS fuzz_sources)

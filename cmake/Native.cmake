@@ -27,7 +27,8 @@ add_custom_target(zez_threads_tests)
 # run on their own; each links the layers of the product (a test may see
 # them all). Tests named *_threads_test.cpp also run under ThreadSanitizer
 # (label "threads").
-set(zez_test_libraries zez_protocol zez_keyboard zez_image zez_link zez_settings zez_demo zez_panel)
+set(zez_test_libraries zez_protocol zez_keyboard zez_image zez_link zez_settings zez_demo zez_panel
+                        zez_record)
 file(GLOB test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.cpp)
 foreach(test_source IN LISTS test_sources)
   get_filename_component(test_name ${test_source} NAME_WE)
@@ -54,7 +55,7 @@ endforeach()
 # statics: no object file of the product defines writable data.
 set(zez_product_objects)
 foreach(target IN ITEMS zez_display zez_protocol zez_keyboard zez_image zez_link zez_panel zez_settings
-                        zez_demo zez_picture_files zez_qt_front zezodavoru zezodavoru-cli)
+                        zez_demo zez_picture_files zez_record zez_qt_front zezodavoru zezodavoru-cli)
   list(APPEND zez_product_objects $<TARGET_OBJECTS:${target}>)
   add_dependencies(zez_tests ${target})
 endforeach()

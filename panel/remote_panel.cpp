@@ -26,6 +26,10 @@ void RemotePanel::stop() {
 }
 
 LinkResult RemotePanel::open(const std::string& target) {
+    return open([&target](LinkEvents events) { return make_link(target, std::move(events)); });
+}
+
+LinkResult RemotePanel::open(const LinkMaker& make) {
     close();
     LinkEvents events;
     events.received = [this](std::span<const uint8_t> bytes) { on_received(bytes); };
@@ -33,7 +37,7 @@ LinkResult RemotePanel::open(const std::string& target) {
         pass_to_tap({PanelEventKind::dropped, bytes});
     };
     events.state_changed = [this](LinkState state) { on_link_changed(state); };
-    MadeLink made = make_link(target, std::move(events));
+    MadeLink made = make(std::move(events));
     if (made.result != LinkResult::ok) return made.result;
     link_ = std::move(made.link);
     const LinkResult result = link_->open();

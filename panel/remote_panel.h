@@ -30,6 +30,7 @@
 
 #include "keyboard/key_translation.h"
 #include "link/link.h"
+#include "panel/links.h"
 #include "protocol/display_session.h"
 #include "protocol/screen_snapshot.h"
 
@@ -69,6 +70,11 @@ public:
     // failure nothing is linked and the reason is returned. A network
     // target is lost until it is reached (link_changed tells).
     LinkResult open(const std::string& target);
+    // Opens the link `make` builds on the panel's events (a link that no
+    // target string names, such as a recording played back), closing first
+    // whatever was open; as open(target) otherwise.
+    using LinkMaker = std::function<MadeLink(LinkEvents events)>;
+    LinkResult open(const LinkMaker& make);
     void close();
     LinkState link_state() const;
     // While the link is lost: why its latest attempt failed (Link::failure()).

@@ -10,7 +10,7 @@ set -u
 cd "$1" || exit 2
 
 pattern='(0[xX]|\\x)(8[5-9a-fA-F]|9[0-9a-fA-F]|[aA][0-6])([^0-9a-fA-F]|$)'
-found=$(grep -rnE --include='*.cpp' --include='*.h' "$pattern" protocol demo tools |
+found=$(grep -rnE --include='*.cpp' --include='*.h' "$pattern" protocol demo tools record |
     grep -v '^protocol/commands\.h:' | grep -v 'not a command byte')
 if [ -n "$found" ]; then
     echo "$found"

@@ -33,7 +33,24 @@ struct ReplayOptions {
     std::string png_path;     // empty: no picture
     uint8_t size_preset = 0;  // 0: the unscaled 488 x 180 image
     int32_t color_scheme = 1;
-    std::string input_path;  // empty or "-": standard input
+    std::string input_path;    // empty or "-": standard input
+    std::optional<double> at;  // --at: a recording up to this time
+};
+
+// record: a link recorded with no window.
+struct RecordOptions {
+    std::string target;
+    std::string path;
+    std::optional<double> seconds;  // --for
+};
+
+// decode: a byte stream or a recording explained, or a link followed.
+struct DecodeOptions {
+    bool hex = false;
+    bool json = false;
+    std::string input_path;         // empty or "-": standard input
+    std::string follow;             // --follow TARGET: empty for none
+    std::optional<double> seconds;  // --for, with --follow
 };
 
 struct DeviceOptions {
@@ -41,6 +58,7 @@ struct DeviceOptions {
     std::string file;  // empty or "-": standard input
     bool hex = false;
     std::optional<double> seconds;  // --for
+    std::string record_path;        // --record: empty for none
 };
 
 // demo: the built-in demo device, played live on a port or written out as
@@ -51,6 +69,7 @@ struct DemoOptions {
     bool hex = false;                      // --stream as hex text with ticks
     uint32_t seed = 1;
     std::optional<double> seconds;  // --for: how long to play on the port
+    std::string record_path;        // --record: empty for none
 };
 
 int cli_font(const FontOptions& options);
@@ -58,3 +77,5 @@ int cli_controller(const ControllerOptions& options);
 int cli_replay(const ReplayOptions& options);
 int cli_device(const DeviceOptions& options);
 int cli_demo(const DemoOptions& options);
+int cli_record(const RecordOptions& options);
+int cli_decode(const DecodeOptions& options);

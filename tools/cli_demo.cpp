@@ -20,14 +20,15 @@
 // signalfd, so they wake the poll like any other input and no handler or
 // flag is needed.
 //
+// With --record the run is recorded from the device's side: what it sent
+// as rx, the key codes that came back as tx.
+//
 // --stream runs the device for the time given with no key pressed, on the
 // program's clock: raw, the bytes as the device sends them; in hex text
 // (byte_stream.h), with a 't' for each 100 ms timer tick of the program
 // placed after the bytes sent up to that moment, so that replaying it shows
 // the screen the program would show that long after linking.
 #include <poll.h>
-#include <signal.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -80,34 +81,6 @@ private:
     LineClock::time_point free_at_{};  // when the line has sent all it was given
 };
 
-// ---- Signals
-
-// SIGINT and SIGTERM as input on a descriptor. They stay blocked once
-// watched: the process ends soon after, and unblocking them would let a
-// second one kill it on the way out.
-class SignalWatch {
-public:
-    SignalWatch() {
-        sigset_t signals;
-        sigemptyset(&signals);
-        sigaddset(&signals, SIGINT);
-        sigaddset(&signals, SIGTERM);
-        if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) == 0) {
-            fd_ = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
-        }
-    }
-    ~SignalWatch() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    SignalWatch(const SignalWatch&) = delete;
-    SignalWatch& operator=(const SignalWatch&) = delete;
-
-    int fd() const { return fd_; }
-
-private:
-    int fd_ = -1;
-};
-
 // ---- Playing on a port
 
 // How long one write may wait for the line. A line that takes nothing for
@@ -117,7 +90,8 @@ constexpr int32_t write_limit_ms = 100;
 
 class DemoRun {
 public:
-    DemoRun(Transport& link, uint32_t seed) : link_(link), device_(seed) {}
+    DemoRun(Transport& link, uint32_t seed, LineRecorder& recorder)
+        : link_(link), device_(seed), recorder_(recorder) {}
 
     // Plays until the deadline, a hang-up or a signal; the exit status.
     int play(const SignalWatch& signals, std::optional<double> seconds) {
@@ -128,6 +102,7 @@ public:
         for (;;) {
             const LineClock::time_point now = LineClock::now();
             if (deadline && now >= *deadline) return 0;
+            if (!recorder_.tend()) return 1;
             pass_time(now);
             send(now);
 
@@ -175,7 +150,9 @@ private:
         std::copy_n(queue_.begin(), count, chunk.begin());
         // A refused write is given up (write_limit_ms); a hang-up behind it
         // shows on the next read.
-        write_within(link_, std::span<const uint8_t>(chunk).first(count), write_limit_ms);
+        if (write_within(link_, std::span<const uint8_t>(chunk).first(count), write_limit_ms)) {
+            recorder_.sent(std::span<const uint8_t>(chunk).first(count));
+        }
         pacer_.sent(now, count);
         queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(count));
     }
@@ -185,6 +162,7 @@ private:
         std::array<uint8_t, 64> buffer{};
         for (;;) {
             const TransportIo got = link_.read(buffer);
+            recorder_.received(std::span<const uint8_t>(buffer).first(got.count));
             for (size_t k = 0; k < got.count; ++k) enqueue(device_.key(buffer[k]));
             if (got.lost) return false;
             if (got.count < buffer.size()) return true;
@@ -193,6 +171,7 @@ private:
 
     Transport& link_;
     DemoDevice device_;
+    LineRecorder& recorder_;
     LinePacer pacer_;
     std::deque<uint8_t> queue_;            // bytes the line has not taken yet
     LineClock::time_point device_time_{};  // how far the device's time has come
@@ -285,6 +264,12 @@ int cli_demo(const DemoOptions& options) {
         return report_line_failure(std::string("demo: cannot watch for signals: ") +
                                    std::strerror(errno));
     }
-    DemoRun run(*line, options.seed);
-    return run.play(signals, options.seconds);
+    LineRecorder recorder;
+    if (!options.record_path.empty() &&
+        !recorder.open(options.record_path, options.port, "demo: ")) {
+        return 1;
+    }
+    DemoRun run(*line, options.seed, recorder);
+    const int status = run.play(signals, options.seconds);
+    return recorder.close() ? status : 1;
 }

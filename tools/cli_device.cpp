@@ -12,7 +12,8 @@
 // whichever comes first, or when the other end of the line hangs up (a
 // failure if the stream was not all sent). A line that takes no bytes for
 // two seconds is a failure too: the loop never waits longer than that for
-// the line to take a byte.
+// the line to take a byte. With --record the run is recorded from the
+// device's side: what was sent as rx, what came back as tx.
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -40,9 +41,10 @@ constexpr std::chrono::milliseconds write_limit{2000};
 // Prints the bytes waiting on the line, one per line. True when the other
 // end has gone (end of file or EIO on a pseudo-terminal, an adapter pulled):
 // nothing more can arrive or be sent.
-bool print_arrivals(Transport& link) {
+bool print_arrivals(Transport& link, LineRecorder& recorder) {
     std::array<uint8_t, 256> buffer{};
     const TransportIo got = link.read(buffer);
+    recorder.received(std::span<const uint8_t>(buffer).first(got.count));
     for (size_t k = 0; k < got.count; ++k) {
         std::printf("%02x\n", buffer[k]);
         std::fflush(stdout);
@@ -52,7 +54,7 @@ bool print_arrivals(Transport& link) {
 
 // Runs the exchange on the open port; returns the exit status.
 int run_exchange(Transport& link, const std::vector<StreamStep>& steps, bool watch_stdin,
-                 std::optional<double> seconds) {
+                 std::optional<double> seconds, LineRecorder& recorder) {
     const LineClock::time_point start = LineClock::now();
     const std::optional<LineClock::time_point> deadline = deadline_after(start, seconds);
     size_t next = 0;                       // next step of the stream
@@ -62,6 +64,7 @@ int run_exchange(Transport& link, const std::vector<StreamStep>& steps, bool wat
     for (;;) {
         const LineClock::time_point now = LineClock::now();
         if (deadline && now >= *deadline) break;
+        if (!recorder.tend()) return 1;
         // Ticks whose pause is over are passed; a new tick starts a pause.
         while (next < steps.size() && steps[next].tick && now >= resume) {
             resume = now + std::chrono::milliseconds(100);
@@ -76,7 +79,7 @@ int run_exchange(Transport& link, const std::vector<StreamStep>& steps, bool wat
         const bool writing = !stream_done && !pausing;
         if (!writing) progress = now;
         if (writing && now >= progress + write_limit) {
-            const bool gone = print_arrivals(link);
+            const bool gone = print_arrivals(link, recorder);
             return report_line_failure(gone ? "the line went away before the stream was sent"
                                             : "the line stopped taking the stream");
         }
@@ -97,7 +100,7 @@ int run_exchange(Transport& link, const std::vector<StreamStep>& steps, bool wat
         // The line going away ends a run that was only listening; a stream
         // cut short is a failure.
         if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0 &&
-            print_arrivals(link)) {
+            print_arrivals(link, recorder)) {
             if (stream_done) return 0;
             return report_line_failure("the line went away before the stream was sent");
         }
@@ -109,12 +112,13 @@ int run_exchange(Transport& link, const std::vector<StreamStep>& steps, bool wat
                 chunk.push_back(steps[k].value);
             }
             const TransportIo put = link.write(chunk);
+            recorder.sent(std::span<const uint8_t>(chunk).first(put.count));
             if (put.count > 0) {
                 next += put.count;
                 progress = LineClock::now();
             }
             if (put.lost) {
-                print_arrivals(link);
+                print_arrivals(link, recorder);
                 return report_line_failure("the line went away before the stream was sent");
             }
         }
@@ -124,7 +128,7 @@ int run_exchange(Transport& link, const std::vector<StreamStep>& steps, bool wat
         }
     }
     tcdrain(link.fd());
-    return 0;
+    return recorder.close() ? 0 : 1;
 }
 
 }  // namespace
@@ -141,6 +145,10 @@ int cli_device(const DeviceOptions& options) {
 
     const std::unique_ptr<Transport> line = open_line(options.port, "");
     if (!line) return 1;
+    LineRecorder recorder;
+    if (!options.record_path.empty() && !recorder.open(options.record_path, options.port, "")) {
+        return 1;
+    }
     const bool stream_from_stdin = options.file.empty() || options.file == "-";
-    return run_exchange(*line, steps, !stream_from_stdin, options.seconds);
+    return run_exchange(*line, steps, !stream_from_stdin, options.seconds, recorder);
 }

@@ -3,12 +3,16 @@
 // requests and the controller dump, and on request writes the window's
 // picture as a PNG file.
 //
-//   replay [--hex] [--ticks N] [--png FILE] [--size 1-4] [--scheme N] [FILE]
+//   replay [--hex] [--ticks N] [--at SECONDS] [--png FILE] [--size 1-4] [--scheme N] [FILE]
 //
 // The stream comes from FILE or standard input, raw or, with --hex, as hex
 // text in which 't' is one 100 ms timer tick (byte_stream.h). It is read and
 // run in pieces of 64 KiB, so a stream of any length replays in the same
-// memory. Nothing is printed or written before the whole stream has run:
+// memory. A recording (docs/recording.md), recognised by its header, is run
+// event by event: its received bytes and its ticks, up to --at SECONDS if
+// given, which reproduces the screen the window showed then. A damaged
+// recording runs up to its last whole event, and a line on standard error
+// says what was wrong. Nothing is printed or written before the whole stream has run:
 // bad input, wherever it is, prints nothing but one line on standard error
 // (exit status 2). --ticks N adds N timer ticks after the stream.
 //
@@ -20,15 +24,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "image/window_image.h"
 #include "protocol/display_session.h"
-#include "tools/byte_stream.h"
 #include "tools/cli.h"
 #include "tools/cli_common.h"
 #include "tools/png_writer.h"
+#include "tools/stream_input.h"
 
 namespace {
 
@@ -43,35 +46,6 @@ bool write_window_png(DisplaySession& session, const ReplayOptions& options, std
     return write_png(options.png_path, picture.pixels, picture.width, picture.height, error);
 }
 
-// Reads the stream piece by piece and runs each piece as soon as it is read
-// (and parsed, for hex text). False with `error` set when the source cannot
-// be read or its hex text is malformed.
-bool run_stream(DisplaySession& session, const ReplayOptions& options, std::string& error) {
-    constexpr size_t piece_size = 64 * 1024;
-    HexStreamParser parser;
-    std::vector<StreamStep> steps;
-    bool parsed = true;
-    const auto run_piece = [&](std::string_view piece) {
-        if (!options.hex) {
-            for (const char b : piece) session.interpret_byte(static_cast<uint8_t>(b));
-            return true;
-        }
-        steps.clear();
-        parsed = parser.feed(piece, steps, error);
-        if (!parsed) return false;
-        for (const StreamStep& step : steps) {
-            if (step.tick) {
-                session.on_timer();
-            } else {
-                session.interpret_byte(step.value);
-            }
-        }
-        return true;
-    };
-    if (!read_stream_pieces(options.input_path, piece_size, run_piece, error)) return false;
-    return parsed && (!options.hex || parser.finish(error));
-}
-
 }  // namespace
 
 int cli_replay(const ReplayOptions& options) {
@@ -80,7 +54,15 @@ int cli_replay(const ReplayOptions& options) {
         return report_bad_input("replay: cannot create the display controller");
     }
     std::string error;
-    if (!run_stream(session, options, error)) return report_bad_input("replay: " + error);
+    StreamHandlers handlers;
+    handlers.bytes = [&session](std::span<const uint8_t> bytes, std::optional<double>) {
+        for (const uint8_t b : bytes) session.interpret_byte(b);
+    };
+    handlers.tick = [&session] { session.on_timer(); };
+    StreamRun run;
+    if (!run_stream_input({options.input_path, options.hex, options.at}, handlers, run, error)) {
+        return report_bad_input("replay: " + error);
+    }
     for (uint32_t i = 0; i < options.ticks; ++i) session.on_timer();
 
     // The picture first, so that a file that cannot be written leaves no
@@ -88,6 +70,7 @@ int cli_replay(const ReplayOptions& options) {
     if (!options.png_path.empty() && !write_window_png(session, options, error)) {
         return report_failure("replay: " + error);
     }
+    if (!run.problem.empty()) report_failure("replay: warning: " + run.problem);
     std::printf("repaints %llu\n", static_cast<unsigned long long>(session.repaint_count()));
     session.with_state([](SessionState& state) { print_dump(*state.display, state.blink.phase); });
     return 0;

@@ -2,6 +2,9 @@
 #include "tools/line_run.h"
 
 #include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +12,7 @@
 #include "link/net_port_posix.h"
 #include "link/target.h"
 #include "link/tty_port_posix.h"
+#include "zezodavoru_version.h"
 
 int32_t milliseconds_until(LineClock::time_point when) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - LineClock::now()).count();
@@ -86,4 +90,55 @@ int report_line_failure(const std::string& message) {
     std::fflush(stdout);
     std::fprintf(stderr, "zezodavoru-cli: %s\n", message.c_str());
     return 1;
+}
+
+SignalWatch::SignalWatch() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) == 0) {
+        fd_ = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+    }
+}
+
+SignalWatch::~SignalWatch() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool LineRecorder::open(const std::string& path, const std::string& port,
+                        const std::string& prefix) {
+    prefix_ = prefix;
+    RecordingHeader header;
+    header.program = "zezodavoru-cli";
+    header.program_version = ZEZ_VERSION;
+    header.target = port;
+    header.side = "device";
+    header.start = utc_now_text();
+    start_ = LineClock::now();
+    return writer_.open(path, header) || report();
+}
+
+void LineRecorder::add(RecordKind kind, std::span<const uint8_t> bytes) {
+    if (!writer_.is_open() || bytes.empty()) return;
+    const LineClock::time_point now = LineClock::now();
+    RecordEvent event{std::chrono::duration<double>(now - start_).count(),
+                      kind,
+                      std::vector<uint8_t>(bytes.begin(), bytes.end()),
+                      {}};
+    if (!writer_.add(event, now)) report();
+}
+
+bool LineRecorder::tend() {
+    return writer_.flush_if_due() ? !failed_ : report();
+}
+
+bool LineRecorder::close() {
+    return writer_.close() ? !failed_ : report();
+}
+
+bool LineRecorder::report() {
+    if (!failed_) report_line_failure(prefix_ + writer_.error());
+    failed_ = true;
+    return false;
 }

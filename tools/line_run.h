@@ -2,7 +2,8 @@
 // share: the steady clock their poll loops measure time with, waits turned
 // into poll() timeouts, opening the port as a transport of the link layer
 // (the device's side needs no settle or relink), bounded writes, and the
-// report of a line that fails (exit status 1).
+// report of a line that fails (exit status 1), the watch for the signals
+// that end a run, and the recording of what crosses the line.
 #pragma once
 
 #include <chrono>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "link/transport.h"
+#include "record/recorder.h"
 
 using LineClock = std::chrono::steady_clock;
 
@@ -40,3 +42,42 @@ bool write_within(Transport& line, std::span<const uint8_t> bytes, int32_t limit
 // Prints "zezodavoru-cli: MESSAGE" on standard error, after what standard
 // output holds, and returns exit status 1.
 int report_line_failure(const std::string& message);
+
+// SIGINT and SIGTERM as input on a descriptor (-1 if they cannot be
+// watched). They stay blocked once watched: the process ends soon after,
+// and unblocking them would let a second one kill it on the way out.
+class SignalWatch {
+public:
+    SignalWatch();
+    ~SignalWatch();
+    SignalWatch(const SignalWatch&) = delete;
+    SignalWatch& operator=(const SignalWatch&) = delete;
+
+    int fd() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
+// A recording of the line made on the device's side (--record): what the
+// device sent as rx, the key codes that came back as tx, timed from
+// open(). It holds no ticks: the display's timer runs in the program.
+class LineRecorder {
+public:
+    // False after "zezodavoru-cli: PREFIXcannot write ..." on standard error.
+    bool open(const std::string& path, const std::string& port, const std::string& prefix);
+    void sent(std::span<const uint8_t> bytes) { add(RecordKind::rx, bytes); }
+    void received(std::span<const uint8_t> bytes) { add(RecordKind::tx, bytes); }
+    // Flushes once a second; false (after reporting) once the file failed.
+    bool tend();
+    bool close();
+
+private:
+    void add(RecordKind kind, std::span<const uint8_t> bytes);
+    bool report();
+
+    RecordingWriter writer_;
+    std::string prefix_;
+    LineClock::time_point start_{};
+    bool failed_ = false;
+};

@@ -6,7 +6,7 @@
 
 #include <png.h>
 
-#include "tools/output_file.h"
+#include "record/output_file.h"
 
 namespace {
 

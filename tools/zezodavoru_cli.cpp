@@ -16,6 +16,7 @@
 // --help (for the tool or one subcommand) and --version print to standard
 // output and end with status 0.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -93,6 +94,17 @@ bool read_seconds(const std::string& text, std::optional<double>& seconds) {
     const double value = std::strtod(text.c_str(), nullptr);
     if (!(value > 0 && value < 1e9)) return false;
     seconds = value;
+    return true;
+}
+
+// --at: a time into a recording as read_seconds reads it, or zero ("0",
+// "0.0"): the events at the very start.
+bool read_time(const std::string& text, std::optional<double>& seconds) {
+    const bool zero = text.find_first_not_of("0.") == std::string::npos &&
+                      text.find('0') != std::string::npos &&
+                      std::count(text.begin(), text.end(), '.') <= 1;
+    if (!zero) return read_seconds(text, seconds);
+    seconds = 0.0;
     return true;
 }
 
@@ -174,8 +186,10 @@ CLI::App* add_replay(CLI::App& tool, ReplayOptions& options) {
               "a size preset (1 to 4)", "Scale the picture to a window size preset");
     add_value(*replay, "--scheme", options.color_scheme, read_color_scheme, "N",
               "a colour scheme number", "The picture's colour scheme (default 1)");
+    add_value(*replay, "--at", options.at, read_time, "SECONDS", "a number of seconds",
+              "A recording: stop at this time into it");
     add_text(*replay, "FILE", options.input_path, "",
-             "The stream (default, or \"-\": standard input)");
+             "The stream or recording (default, or \"-\": standard input)");
     replay->footer(
         "The stream runs after the program's start-up sequence, read and run in pieces, so\n"
         "it may be of any length; then come \"repaints N\" and the controller dump.\n"
@@ -184,7 +198,9 @@ CLI::App* add_replay(CLI::App& tool, ReplayOptions& options) {
         "byte and after its row) and one for each flash text that a tick ends, --ticks\n"
         "included. The program hands the bytes that arrive together over as one batch\n"
         "and repaints once for a batch in which any command asked, so for the same\n"
-        "stream it repaints at most N times.");
+        "stream it repaints at most N times.\n"
+        "A recording (docs/recording.md) is recognised by its header line: its received\n"
+        "bytes and ticks run in order, up to --at, and reproduce the screen the window showed.");
     return replay;
 }
 
@@ -199,6 +215,8 @@ CLI::App* add_device(CLI::App& tool, DeviceOptions& options) {
                      "Hex text: digit pairs, 't' a 100 ms pause, '#' a comment");
     add_value(*device, "--for", options.seconds, read_seconds, "SECONDS",
               "a positive number of seconds", "Stop after this long (fractions allowed)");
+    add_text(*device, "--record", options.record_path, "FILE",
+             "Record the run: what is sent as rx, what comes back as tx");
     device->footer(
         "The port runs at 19200 baud, 8N1, raw. Each byte that comes back is printed as two hex\n"
         "digits on a line of its own. The run ends once the stream is sent and standard input\n"
@@ -222,8 +240,11 @@ CLI::App* add_demo(CLI::App& tool, DemoOptions& options) {
     CLI::Option* seconds =
         add_value(*demo, "--for", options.seconds, read_seconds, "SECONDS",
                   "a positive number of seconds", "Stop playing after this long");
+    CLI::Option* record = add_text(*demo, "--record", options.record_path, "FILE",
+                                   "Record the run: what the device sends as rx, keys as tx");
     port->excludes(stream);
     seconds->excludes(stream);
+    record->excludes(stream);
     hex->needs(stream);
     demo->footer(
         "On a port (19200 baud, 8N1, raw) the device shows its start-up screen, then its menu\n"
@@ -232,6 +253,47 @@ CLI::App* add_demo(CLI::App& tool, DemoOptions& options) {
         "or it is interrupted. --stream is what it sends with no key pressed: raw bytes, or\n"
         "with --hex the text `zezodavoru-cli replay --hex` reads.");
     return demo;
+}
+
+CLI::App* add_record(CLI::App& tool, RecordOptions& options) {
+    CLI::App* record =
+        tool.add_subcommand("record", "Record a link with no window, as the program would");
+    add_text(*record, "TARGET", options.target, "", "What to link: a serial port or demo")
+        ->required();
+    add_text(*record, "FILE", options.path, "", "The recording (\"-\": standard output)")
+        ->required();
+    add_value(*record, "--for", options.seconds, read_seconds, "SECONDS",
+              "a positive number of seconds", "Stop after this long");
+    record->footer(
+        "The link settles, relinks and ticks as the program's does; nothing is ever sent on\n"
+        "it. The recording (docs/recording.md) is flushed every second and ends when --for\n"
+        "has passed or on SIGINT or SIGTERM.");
+    return record;
+}
+
+CLI::App* add_decode(CLI::App& tool, DecodeOptions& options) {
+    CLI::App* decode = tool.add_subcommand(
+        "decode", "Explain a byte stream or a recording, one line per display command");
+    CLI::Option* hex =
+        decode->add_flag("--hex", options.hex, "Hex text: digit pairs, 't' a tick, '#' a comment");
+    decode->add_flag("--json", options.json, "One JSON object per command");
+    CLI::Option* follow = add_text(*decode, "--follow", options.follow, "TARGET",
+                                   "Decode a link live as it listens (a serial port or demo)");
+    CLI::Option* seconds =
+        add_value(*decode, "--for", options.seconds, read_seconds, "SECONDS",
+                  "a positive number of seconds", "With --follow: stop after this long");
+    CLI::Option* file = add_text(*decode, "FILE", options.input_path, "",
+                                 "The stream or recording (default, or \"-\": standard input)");
+    follow->excludes(file);
+    follow->excludes(hex);
+    seconds->needs(follow);
+    decode->footer(
+        "Each line: the time (recordings) and byte offset, the bytes, the command, its\n"
+        "arguments, whether it asks for a repaint, and warnings: arguments out of range\n"
+        "and what the display does instead, bytes ignored between commands, characters\n"
+        "skipped in a text, a command cut off by the end of the stream. --json: the fields\n"
+        "offset, t, bytes, command, name, args, repaint and warnings.");
+    return decode;
 }
 
 // A usage error: "zezodavoru-cli: [SUBCOMMAND: ]MESSAGE", exit status 2.
@@ -282,12 +344,18 @@ int main(int argc, char** argv) {
     ReplayOptions replay_options;
     DeviceOptions device_options;
     DemoOptions demo_options;
+    RecordOptions record_options;
+    DecodeOptions decode_options;
     CLI::App* font = add_font(tool, font_options);
     CLI::App* controller = add_controller(tool, controller_options);
     CLI::App* replay = add_replay(tool, replay_options);
     CLI::App* device = add_device(tool, device_options);
     CLI::App* demo = add_demo(tool, demo_options);
-    for (CLI::App* command : {font, controller, replay, device, demo}) command->allow_extras();
+    CLI::App* record = add_record(tool, record_options);
+    CLI::App* decode = add_decode(tool, decode_options);
+    for (CLI::App* command : {font, controller, replay, device, demo, record, decode}) {
+        command->allow_extras();
+    }
 
     // Arguments that nothing took are reported first, even when the parser
     // also found an error, because they are often its cause (a misspelt
@@ -312,7 +380,9 @@ int main(int argc, char** argv) {
     }
     if (parse_error) return usage_error(command, *parse_error);
     if (command == nullptr) {
-        return usage_error(nullptr, "missing subcommand: font, controller, replay, device or demo");
+        return usage_error(
+            nullptr,
+            "missing subcommand: font, controller, replay, device, demo, record or decode");
     }
     if (command == demo && demo_options.port.empty() && !demo_options.stream_seconds) {
         return usage_error(demo, "needs a PORT or --stream SECONDS");
@@ -322,7 +392,9 @@ int main(int argc, char** argv) {
                        : command == controller ? cli_controller(controller_options)
                        : command == replay     ? cli_replay(replay_options)
                        : command == device     ? cli_device(device_options)
-                                               : cli_demo(demo_options);
+                       : command == demo       ? cli_demo(demo_options)
+                       : command == record     ? cli_record(record_options)
+                                               : cli_decode(decode_options);
     // Output lost on the way to standard output (a full disk) fails a run
     // that otherwise succeeded; a subcommand that failed has said why.
     if (status == 0 && !standard_output_written(command->get_name())) return 1;

@@ -38,14 +38,23 @@ DisplayWindow::DisplayWindow(const ProgramSettings& settings, const QString& set
     setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    panel_.set_tap(recorder_.tap());
+    connect(&flush_timer_, &QTimer::timeout, this, &DisplayWindow::check_recording);
+    flush_timer_.start(std::chrono::seconds(1));
     panel_.start();
     apply_size();
     show_link_state();
 }
 
-DisplayWindow::~DisplayWindow() = default;
+DisplayWindow::~DisplayWindow() {
+    // The link's closing is the recording's last event.
+    panel_.close();
+    std::string error;
+    recorder_.stop_recording(error);
+}
 
 bool DisplayWindow::link_target(const std::string& target, bool remember) {
+    end_playback();
     if (target != "demo") {
         port_ = target;
         settings_.port = shown_target(target);
@@ -64,6 +73,7 @@ bool DisplayWindow::link_target(const std::string& target, bool remember) {
 }
 
 void DisplayWindow::close_link() {
+    end_playback();
     panel_.close();
     driver_.rearm();
     failed_target_.clear();
@@ -91,6 +101,7 @@ void DisplayWindow::set_size_preset(uint8_t preset, bool remember) {
 }
 
 void DisplayWindow::send_key(uint8_t code) {
+    if (!playback_.empty()) return;  // a recording takes no keys
     panel_.send(code);
     driver_.rearm();
 }
@@ -189,6 +200,8 @@ std::unique_ptr<QMenu> DisplayWindow::build_menu() {
         action->setChecked(settings_.size_preset == preset);
     }
     menu->addSeparator();
+    add_session_actions(*menu);
+    menu->addSeparator();
     menu->addAction("Quit", this, &QWidget::close);
     return menu;
 }
@@ -231,6 +244,7 @@ void DisplayWindow::apply_size() {
 
 QString DisplayWindow::link_state_text() const {
     if (linked_to_demo()) return "Demo device";
+    if (!playback_.empty()) return playback_text();
     if (!link_failure_.isEmpty()) return shown_target(failed_target_) + ": " + link_failure_;
     const QString target = shown_target(panel_.target());
     switch (panel_.link_state()) {

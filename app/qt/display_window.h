@@ -8,6 +8,12 @@
 // they arrive and the session's repaint requests become update() calls,
 // which Qt coalesces, so a burst of bytes never builds a backlog of paints.
 //
+// Recording: the panel's tap feeds the session recorder, whose flight
+// recorder always keeps the last minutes ("Save recording..."), and which
+// writes the whole session to a file when asked (--record). A recording is
+// played back as a link of its own (--play): the recorded ticks drive the
+// display meanwhile, and keys go nowhere.
+//
 // Settings: what is chosen in the menu is kept in the settings file; what
 // the command line asks for (a port, a size, a scheme) holds for this run
 // only.
@@ -18,6 +24,7 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -27,8 +34,10 @@
 #include "app/qt/panel_driver.h"
 #include "app/qt/program_settings.h"
 #include "panel/remote_panel.h"
+#include "record/session_recorder.h"
 
 class QMenu;
+class PlaybackLink;
 
 class DisplayWindow : public QWidget {
     Q_OBJECT
@@ -53,6 +62,22 @@ public:
     void set_color_scheme(int32_t scheme, bool remember = true);
     void set_size_preset(uint8_t preset, bool remember = true);
 
+    // Writes the session to `path` from now on ("-": standard output), with
+    // `target` in its header. False, with `error` set, if it cannot.
+    bool record_to(const std::string& path, const std::string& target, std::string& error);
+    // Plays a recording at `speed` times its pace; false, with the reason
+    // in the title, if it is no recording that can be read.
+    bool play(const std::string& path, double speed = 1.0);
+    // The screen's rows as text (the snapshot's Unicode mapping), one line
+    // each; and the picture the window shows.
+    QString screen_text();
+    QImage picture();
+    // The flight recorder's minutes, or the picture, into a file (through
+    // the output file's rules); false with `error` set.
+    bool save_recording(const std::string& path, std::string& error);
+    bool save_picture(const std::string& path, std::string& error);
+    const SessionRecorder& recorder() const { return recorder_; }
+
     // For tests: the panel the window shows.
     RemotePanel& panel() { return panel_; }
     DisplaySession& session() { return panel_.session(); }
@@ -76,7 +101,16 @@ private:
     void show_link_state();
     QString link_state_text() const;
     void save_settings();
+    void end_playback();
+    void add_session_actions(QMenu& menu);
+    void choose_recording_file();
+    void choose_picture_file();
+    void copy_screen_text();
+    void show_about();
+    void check_recording();
+    QString playback_text() const;
 
+    SessionRecorder recorder_{"zezodavoru", true};  // outlives the panel that taps it
     RemotePanel panel_;
     PanelDriver driver_;
     ProgramSettings settings_;  // what the window shows and uses now
@@ -86,4 +120,8 @@ private:
     std::string failed_target_;  // the target whose open failed, until the next link change
     QString link_failure_;       // why it failed
     std::vector<uint32_t> pixels_;
+    std::string playback_;                   // the recording played, while it is the link
+    PlaybackLink* playback_link_ = nullptr;  // that link, owned by the panel
+    QTimer flush_timer_;                     // flushes the recording every second
+    bool record_failure_shown_ = false;
 };

@@ -1,8 +1,12 @@
 // The Linux program's entry point: the command line, the settings and the
 // window.
 //
-//   zezodavoru [--port PATH|URL] [--demo] [--scheme 0|1|2] [--size 1-4]
+//   zezodavoru [--port PATH|URL] [--demo] [--scheme 0|1|2] [--size 1-4] [--record FILE]
+//              [--play FILE [--speed X]]
 //
+// A recording asked for with --record starts before the link opens, so that
+// it holds the session from its first byte; a file that cannot be written
+// ends the program (status 1) after one line saying why.
 // The command line is read before the GUI starts, so --help, --version and
 // a bad argument work without a display. A bad argument exits 2 after one
 // line on standard error. Without a display to open (Qt would abort) the
@@ -10,6 +14,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <cstdio>
+#include <string>
 
 #include "app/qt/display_window.h"
 #include "app/qt/program_options.h"
@@ -57,7 +62,17 @@ int main(int argc, char** argv) {
     // The command line holds for this run; the settings keep the menu's choices.
     if (options.color_scheme) window.set_color_scheme(*options.color_scheme, false);
     if (options.size_preset) window.set_size_preset(*options.size_preset, false);
-    if (options.demo) {
+    std::string error;
+    const std::string target = options.demo                 ? "demo"
+                               : !options.play_path.empty() ? options.play_path
+                                                            : options.port;
+    if (!options.record_path.empty() && !window.record_to(options.record_path, target, error)) {
+        std::fprintf(stderr, "zezodavoru: %s\n", error.c_str());
+        return 1;
+    }
+    if (!options.play_path.empty()) {
+        window.play(options.play_path, options.speed);
+    } else if (options.demo) {
         window.link_demo();
     } else if (!options.port.empty()) {
         window.link_target(options.port, false);

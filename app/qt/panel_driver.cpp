@@ -45,3 +45,12 @@ void PanelDriver::rearm() {
         wake_.stop();
     }
 }
+
+void PanelDriver::set_ticking(bool on) {
+    if (on == tick_.isActive()) return;
+    if (on) {
+        tick_.start(RemotePanel::tick_period);
+    } else {
+        tick_.stop();
+    }
+}

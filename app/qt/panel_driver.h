@@ -24,6 +24,9 @@ public:
     // Takes the panel's watch anew; after the panel was opened, closed or
     // sent key codes.
     void rearm();
+    // The 100 ms tick on or off: off while the link itself runs the
+    // display's timer (a recording played back).
+    void set_ticking(bool on);
 
 private:
     void on_ready();

@@ -33,9 +33,14 @@ OptionsOutcome parse_program_options(const QStringList& arguments, ProgramOption
     const QCommandLineOption demo("demo", "Link to the built-in demo device.");
     const QCommandLineOption scheme("scheme", "Colours: 1 green, 0 or 2 blue.", "0|1|2");
     const QCommandLineOption size("size", "Window size, 1 (smallest) to 4.", "1-4");
+    const QCommandLineOption record(
+        "record", "Write the whole session to FILE as it goes (\"-\": standard output).", "FILE");
+    const QCommandLineOption play("play", "Play the recording FILE instead of linking.", "FILE");
+    const QCommandLineOption speed("speed", "Play at X times the recording's pace (default 1).",
+                                   "X");
     const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
     const QCommandLineOption version("version", "Show the version and exit.");
-    parser.addOptions({port, demo, scheme, size, help, version});
+    parser.addOptions({port, demo, scheme, size, record, play, speed, help, version});
 
     if (!parser.parse(arguments)) return failure(parser.errorText());
     if (parser.isSet(help)) {
@@ -49,6 +54,22 @@ OptionsOutcome parse_program_options(const QStringList& arguments, ProgramOption
     }
     if (parser.isSet(port) && parser.isSet(demo)) {
         return failure("--port and --demo cannot be used together");
+    }
+    if (parser.isSet(play) && (parser.isSet(port) || parser.isSet(demo))) {
+        return failure("--play cannot be used with --port or --demo");
+    }
+    if (parser.isSet(speed) && !parser.isSet(play)) return failure("--speed needs --play");
+    options.record_path = parser.value(record).toLatin1().toStdString();
+    if (parser.isSet(record) && options.record_path.empty())
+        return failure("--record needs a file");
+    options.play_path = parser.value(play).toLatin1().toStdString();
+    if (parser.isSet(play) && options.play_path.empty()) return failure("--play needs a file");
+    if (parser.isSet(speed)) {
+        bool number = false;
+        options.speed = parser.value(speed).toDouble(&number);
+        if (!number || !(options.speed > 0) || options.speed > 1e6) {
+            return failure("--speed must be a number above 0");
+        }
     }
     options.port = parser.value(port).toLatin1().toStdString();
     if (parser.isSet(port) && options.port.empty()) return failure("--port needs a path");

@@ -13,6 +13,9 @@ struct ProgramOptions {
     bool demo = false;                    // link the built-in demo device
     std::optional<int32_t> color_scheme;  // overrides the saved scheme
     std::optional<uint8_t> size_preset;   // overrides the saved size
+    std::string record_path;              // --record: write the session there
+    std::string play_path;                // --play: show this recording
+    double speed = 1.0;                   // --speed: of the playback
 };
 
 // What the command line asks for besides a window: with an exit status, the

@@ -5,11 +5,11 @@
 # preset also wants GoogleTest, and xdpyinfo tells whether a display is
 # there).
 NATIVE_PACKAGES=(cmake ninja-build g++ pkg-config libpng-dev qt6-base-dev libcli11-dev
-  pybind11-dev python3-dev libtelnet-dev libgtest-dev x11-utils)
+  pybind11-dev python3-dev libtelnet-dev nlohmann-json3-dev libgtest-dev x11-utils)
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libpng-dev qt6-base-dev libcli11-dev
-  pybind11-dev python3-dev libtelnet-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  python3)
+  pybind11-dev python3-dev libtelnet-dev nlohmann-json3-dev g++-mingw-w64-x86-64-posix
+  binutils-mingw-w64-x86-64 python3)
 RUN_PACKAGES=("${BUILD_PACKAGES[@]}" wine wine64 xvfb)
 TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev googletest libbenchmark-dev
   socat ser2net xdotool x11-utils imagemagick python3-pil python3-pytest)
@@ -29,7 +29,8 @@ ensure_packages() {
 }
 
 # The fuzzing harnesses (scripts/fuzz): clang with its libFuzzer and sanitizer runtimes.
-FUZZ_PACKAGES=(cmake ninja-build clang libclang-rt-14-dev pkg-config libtelnet-dev)
+FUZZ_PACKAGES=(cmake ninja-build clang libclang-rt-14-dev pkg-config libtelnet-dev
+  nlohmann-json3-dev)
 
 # The release packages (scripts/package): both builds without their tests
 # (GoogleTest is still needed to configure them), dpkg-shlibdeps and

@@ -308,7 +308,11 @@ private slots:
                                    {"zezodavoru", "--scheme", "x"},
                                    {"zezodavoru", "--bogus"},
                                    {"zezodavoru", "extra"},
-                                   {"zezodavoru", "--port", "p", "--demo"}};
+                                   {"zezodavoru", "--port", "p", "--demo"},
+                                   {"zezodavoru", "--play", "r", "--demo"},
+                                   {"zezodavoru", "--speed", "2"},
+                                   {"zezodavoru", "--play", "r", "--speed", "0"},
+                                   {"zezodavoru", "--play", "r", "--speed", "x"}};
         for (const QStringList& arguments : bad) {
             ProgramOptions ignored;
             outcome = parse_program_options(arguments, ignored);
@@ -316,6 +320,12 @@ private slots:
             QCOMPARE(outcome.text.count('\n'), 1);
             QVERIFY(outcome.text.startsWith("zezodavoru: "));
         }
+        outcome = parse_program_options(
+            {"zezodavoru", "--play", "r.jsonl", "--speed", "2.5", "--record", "-"}, options);
+        QVERIFY(!outcome.exit_status);
+        QCOMPARE(options.play_path, std::string("r.jsonl"));
+        QCOMPARE(options.speed, 2.5);
+        QCOMPARE(options.record_path, std::string("-"));
         outcome = parse_program_options({"zezodavoru", "--version"}, options);
         QCOMPARE(outcome.exit_status, std::optional<int>(0));
         QCOMPARE(outcome.text, QString("zezodavoru " ZEZ_VERSION "\n"));

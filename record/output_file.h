@@ -1,5 +1,5 @@
-// The one way the tools write a file: pictures now, anything else they save
-// later.
+// The one way the programs write a file: pictures, recordings, anything
+// they save.
 //
 // "-" is standard output. Any other path must name a regular file this
 // user may write to, or nothing: a directory, device, FIFO or socket there,
@@ -8,6 +8,11 @@
 // which is renamed onto it only once everything is written, so a failed write
 // leaves the old file whole and no half file under its name. A replaced file
 // keeps its mode (and, where the process may set it, its owner).
+//
+// A file written as it grows (a recording of a running session) is written
+// in place instead: the same checks, but the file itself is truncated and
+// written, so that whatever was flushed before a crash is there; a failed
+// or uncommitted file is kept as far as it was written.
 #pragma once
 
 #include <cstddef>
@@ -21,11 +26,16 @@ public:
     // An output that was not committed is removed.
     ~OutputFile();
 
+    enum class Placement { on_commit, in_place };
+
     // Opens `path` for writing. False, with error() set, when it is refused
     // or cannot be created.
-    bool open(const std::string& path);
+    bool open(const std::string& path, Placement placement = Placement::on_commit);
     // Appends bytes. False, with error() set, once any write has failed.
     bool write(const void* data, size_t size);
+    // Hands what was written to the system (standard output is flushed;
+    // a file is written unbuffered already). False once a write has failed.
+    bool flush();
     // Puts the written file in place (flushes standard output). False, with
     // error() set, if anything written was lost.
     bool commit();
@@ -42,5 +52,6 @@ private:
     std::string temporary_;  // where the data goes until commit()
     int fd_ = -1;            // the temporary file
     bool to_stdout_ = false;
+    bool in_place_ = false;
     std::string error_;
 };

@@ -2,9 +2,9 @@
 // link, rather than with realpath(), so that a link whose target does not
 // exist yet still leads to the file to create. The temporary file is created
 // exclusively (never through a link left at its name) with the umask's mode,
-// and takes the replaced file's mode and owner before the rename.
-#include "tools/output_file.h"
-
+// and takes the replaced file's mode and owner before the rename. A file
+// written in place is opened without following a link at its name, which
+// the checks have resolved already.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "record/output_file.h"
 
 namespace {
 
@@ -50,7 +52,7 @@ OutputFile::~OutputFile() {
     discard();
 }
 
-bool OutputFile::open(const std::string& path) {
+bool OutputFile::open(const std::string& path, Placement placement) {
     name_ = path == "-" ? "standard output" : path;
     if (path == "-") {
         to_stdout_ = true;
@@ -67,6 +69,11 @@ bool OutputFile::open(const std::string& path) {
     // The rename would replace a file this user may not write to, as a
     // plain write would not.
     if (replaces && ::access(target_.c_str(), W_OK) != 0) return fail(std::strerror(errno));
+    if (placement == Placement::in_place) {
+        in_place_ = true;
+        fd_ = ::open(target_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+        return fd_ >= 0 || fail(std::strerror(errno));
+    }
     temporary_ = target_ + ".tmp" + std::to_string(::getpid());
     fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0) return fail(std::strerror(errno));
@@ -97,15 +104,20 @@ bool OutputFile::write(const void* data, size_t size) {
     return true;
 }
 
+bool OutputFile::flush() {
+    if (!error_.empty()) return false;
+    if (!to_stdout_) return true;
+    errno = 0;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
+    return fail(errno != 0 ? std::strerror(errno) : "a write failed");
+}
+
 bool OutputFile::commit() {
     if (!error_.empty()) return false;
-    if (to_stdout_) {
-        errno = 0;
-        if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
-        return fail(errno != 0 ? std::strerror(errno) : "a write failed");
-    }
+    if (to_stdout_) return flush();
     const int fd = fd_;
     fd_ = -1;
+    if (in_place_) return ::close(fd) == 0 || fail(std::strerror(errno));
     if (::close(fd) != 0 || std::rename(temporary_.c_str(), target_.c_str()) != 0) {
         const int reason = errno;
         ::unlink(temporary_.c_str());
@@ -125,5 +137,5 @@ void OutputFile::discard() {
     if (fd_ < 0) return;
     ::close(fd_);
     fd_ = -1;
-    ::unlink(temporary_.c_str());
+    if (!in_place_) ::unlink(temporary_.c_str());
 }

@@ -1,0 +1,55 @@
+// A recording played back behind the link seam: a loop-driven link that
+// hands on the recorded bytes at their times (divided by the speed) and
+// runs the recorded ticks, so that the display goes through exactly the
+// states it went through when the session was recorded. Its owner must not
+// tick the display itself meanwhile: the recorded ticks are the only ones.
+//
+// The link is named after the file. Keys go nowhere (send() refuses them).
+// At the end of the recording, or where a damaged one stops, the link
+// closes and the display keeps its last screen. The file is read one event
+// ahead, so a recording of any length plays in the same memory.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "link/link.h"
+#include "record/recording_reader.h"
+
+class PlaybackLink final : public Link {
+public:
+    // `tick`: runs one tick of the display's timer.
+    PlaybackLink(LinkEvents events, std::function<void()> tick, std::string path, double speed);
+
+    // not_found when the file cannot be opened, bad_target when it is no
+    // recording (problem() says why).
+    LinkResult open() override;
+    void close() override { state_ = LinkState::closed; }
+    bool send(std::span<const uint8_t>) override { return false; }
+    LinkState state() const override { return state_; }
+    const std::string& target() const override { return path_; }
+    LinkWatch watch() const override;
+    void service(LinkClock::time_point now) override;
+
+    // The recording played to its end (or to where it is damaged).
+    bool finished() const { return finished_; }
+    // What was wrong with the file, or empty.
+    const std::string& problem() const;
+
+private:
+    LinkClock::time_point due(const RecordEvent& event) const;
+    void hand_on(const RecordEvent& event);
+
+    LinkEvents events_;
+    std::function<void()> tick_;
+    std::string path_;
+    double speed_;
+    std::optional<RecordingReader> reader_;
+    std::optional<RecordEvent> next_;
+    LinkState state_ = LinkState::closed;
+    LinkClock::time_point start_{};
+    bool finished_ = false;
+    std::string problem_;
+};

@@ -1,0 +1,106 @@
+// Writing the recording format's lines (recording.h) with the JSON library.
+// Times are written to the microsecond; the library prints the shortest
+// decimal that reads back as the same number.
+#include "record/recording.h"
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+constexpr std::array<std::string_view, 6> kind_names = {"rx", "tx", "tick", "link", "mark", "drop"};
+
+int hex_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool carries_bytes(RecordKind kind) {
+    return kind == RecordKind::rx || kind == RecordKind::tx || kind == RecordKind::drop;
+}
+
+}  // namespace
+
+std::string_view record_kind_name(RecordKind kind) {
+    return kind_names[static_cast<size_t>(kind)];
+}
+
+std::optional<RecordKind> record_kind_of(std::string_view name) {
+    for (size_t i = 0; i < kind_names.size(); ++i) {
+        if (kind_names[i] == name) return static_cast<RecordKind>(i);
+    }
+    return std::nullopt;
+}
+
+std::string utc_now_text() {
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    std::array<char, 32> text{};
+    std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%SZ", &parts);
+    return text.data();
+}
+
+std::string header_line(const RecordingHeader& header) {
+    nlohmann::ordered_json json;
+    json["format"] = recording_format_name;
+    json["version"] = recording_format_version;
+    json["program"] = header.program;
+    json["program_version"] = header.program_version;
+    json["target"] = header.target;
+    json["side"] = header.side;
+    json["line"] = header.line;
+    json["start"] = header.start;
+    json["tick_ms"] = 100;
+    json["complete"] = header.complete;
+    return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string event_line(const RecordEvent& event) {
+    const double t = std::round(event.t * 1e6) / 1e6;
+    nlohmann::json json = nlohmann::json::array({t, record_kind_name(event.kind)});
+    if (carries_bytes(event.kind)) {
+        json.push_back(hex_text(event.bytes));
+    } else if (event.kind != RecordKind::tick) {
+        json.push_back(event.text);
+    }
+    return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+bool is_recording_header(std::string_view first_line) {
+    if (first_line.empty() || first_line.front() != '{') return false;
+    const nlohmann::json json = nlohmann::json::parse(first_line, nullptr, false);
+    if (!json.is_object()) return false;
+    const auto format = json.find("format");
+    return format != json.end() && format->is_string() &&
+           format->get_ref<const std::string&>() == recording_format_name;
+}
+
+std::string hex_text(std::span<const uint8_t> bytes) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const uint8_t b : bytes) {
+        text += digits[b >> 4];
+        text += digits[b & 0x0F];
+    }
+    return text;
+}
+
+bool parse_hex_text(std::string_view text, std::vector<uint8_t>& bytes) {
+    bytes.clear();
+    if (text.size() % 2 != 0) return false;
+    bytes.reserve(text.size() / 2);
+    for (size_t i = 0; i < text.size(); i += 2) {
+        const int high = hex_value(text[i]);
+        const int low = hex_value(text[i + 1]);
+        if (high < 0 || low < 0) return false;
+        bytes.push_back(static_cast<uint8_t>(high * 16 + low));
+    }
+    return true;
+}
