@@ -14,7 +14,8 @@ add_subdirectory(app/qt)
 # run on their own; each links the layers of the product (a test may see
 # them all). Tests named *_threads_test.cpp also run under ThreadSanitizer
 # (label "threads").
-set(zez_test_libraries zez_protocol zez_keyboard zez_image zez_link zez_settings zez_demo zez_panel)
+set(zez_test_libraries zez_protocol zez_keyboard zez_image zez_link zez_settings zez_demo zez_panel
+  zez_web)
 file(GLOB test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.cpp)
 foreach(test_source IN LISTS test_sources)
   get_filename_component(test_name ${test_source} NAME_WE)
@@ -39,7 +40,7 @@ endforeach()
 # statics: no object file of the product defines writable data.
 set(zez_product_objects)
 foreach(target IN ITEMS zez_display zez_protocol zez_keyboard zez_image zez_link zez_panel zez_settings
-                        zez_demo zez_qt_front zezodavoru zezodavoru-cli)
+                        zez_demo zez_web zez_qt_front zezodavoru zezodavoru-cli)
   list(APPEND zez_product_objects $<TARGET_OBJECTS:${target}>)
 endforeach()
 add_test(NAME static_state

@@ -1,8 +1,6 @@
 // The remote panel: the link's events into the session and the tap.
 #include "panel/remote_panel.h"
 
-#include "panel/links.h"
-
 RemotePanel::RemotePanel(Callbacks callbacks)
     : callbacks_(std::move(callbacks)), session_([this] {
           if (callbacks_.repaint) callbacks_.repaint();
@@ -26,6 +24,10 @@ void RemotePanel::stop() {
 }
 
 LinkResult RemotePanel::open(const std::string& target) {
+    return open_made([&target](LinkEvents events) { return make_link(target, std::move(events)); });
+}
+
+LinkResult RemotePanel::open_made(const LinkMaker& make) {
     close();
     LinkEvents events;
     events.received = [this](std::span<const uint8_t> bytes) { on_received(bytes); };
@@ -33,8 +35,9 @@ LinkResult RemotePanel::open(const std::string& target) {
         pass_to_tap({PanelEventKind::dropped, bytes});
     };
     events.state_changed = [this](LinkState state) { on_link_changed(state); };
-    MadeLink made = make_link(target, std::move(events));
+    MadeLink made = make(std::move(events));
     if (made.result != LinkResult::ok) return made.result;
+    if (!made.link) return LinkResult::bad_target;
     link_ = std::move(made.link);
     const LinkResult result = link_->open();
     if (result != LinkResult::ok) {

@@ -29,6 +29,7 @@
 
 #include "keyboard/key_translation.h"
 #include "link/link.h"
+#include "panel/links.h"
 #include "protocol/display_session.h"
 #include "protocol/screen_snapshot.h"
 
@@ -67,6 +68,10 @@ public:
     // Opens `target` (link/target.h), closing first whatever was open. On
     // failure nothing is linked and the reason is returned.
     LinkResult open(const std::string& target);
+    // Opens a link that the owner makes from the panel's events (a front
+    // end's own transport, such as a web page's port), as open() does.
+    using LinkMaker = std::function<MadeLink(LinkEvents)>;
+    LinkResult open_made(const LinkMaker& make);
     void close();
     LinkState link_state() const;
     // The target of the link that is open (linked or lost), else empty.

@@ -16,11 +16,12 @@ allowed() {
         platform) echo "platform" ;;
         demo) echo "demo protocol" ;;
         panel) echo "panel protocol display keyboard link platform demo" ;;
+        web) echo "web panel image protocol display keyboard link platform demo" ;;
     esac
 }
 
 failures=0
-for layer in display protocol keyboard image link platform demo panel; do
+for layer in display protocol keyboard image link platform demo panel web; do
     [ -d "$layer" ] || continue
     ok=" $(allowed "$layer") "
     while IFS=: read -r file line text; do
