@@ -80,6 +80,7 @@ var Module = (function () {
   class SerialLine {
     constructor(port) {
       this.port = port;
+      this.reader = null;
       this.writer = null;
       this.onDisconnect = () => this.gone();
       this.onConnect = () => this.reopen();
@@ -92,7 +93,8 @@ var Module = (function () {
       await this.port.setSignals({dataTerminalReady: false, requestToSend: false});
       this.writer = this.port.writable.getWriter();
       panel.portOpened();
-      this.read(this.port.readable.getReader());
+      this.reader = this.port.readable.getReader();
+      this.read(this.reader);
     }
 
     async read(reader) {
@@ -105,7 +107,12 @@ var Module = (function () {
       } catch (error) {
         // The port went away (its 'disconnect' follows) or was closed.
       }
-      reader.releaseLock();
+      try {
+        reader.releaseLock();
+      } catch (error) {
+        // Already let go by close().
+      }
+      if (this.reader === reader) this.reader = null;
       if (line === this) this.gone();
     }
 
@@ -136,12 +143,19 @@ var Module = (function () {
     // what opens it again.
     retry() {}
 
-    close() {
+    // The streams must be let go before the port closes.
+    async close() {
       this.port.removeEventListener("disconnect", this.onDisconnect);
       this.port.removeEventListener("connect", this.onConnect);
+      const reader = this.reader;
+      this.reader = null;
+      if (reader) {
+        await reader.cancel().catch(() => {});
+        reader.releaseLock();
+      }
       if (this.writer) this.writer.releaseLock();
       this.writer = null;
-      this.port.close().catch(() => {});
+      await this.port.close().catch(() => {});
     }
   }
 
@@ -200,15 +214,16 @@ var Module = (function () {
 
   // ---- Opening targets
 
-  function closeLine() {
+  async function closeLine() {
     panel.close();
-    if (line) line.close();
+    const closing = line;
     line = null;
     showState();
+    if (closing) await closing.close();
   }
 
   async function openTarget(target, makeLine) {
-    closeLine();
+    await closeLine();
     showError("");
     try {
       if (makeLine) {
@@ -218,7 +233,7 @@ var Module = (function () {
       const result = panel.open(target);
       if (result !== "linked") throw new Error(result);
     } catch (error) {
-      closeLine();
+      await closeLine();
       showError("Cannot link to " + target + ": " + error.message);
     }
     showState();
