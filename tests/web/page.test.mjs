@@ -138,6 +138,8 @@ before(async () => {
   });
   await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
   base = `http://127.0.0.1:${server.address().port}`;
+  // Headless, with a fresh profile of Playwright's own for each launch;
+  // nothing is downloaded: the system's Chromium runs.
   browser = await chromium.launch({
     executablePath: "/usr/bin/chromium",
     args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
