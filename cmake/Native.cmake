@@ -28,7 +28,7 @@ add_custom_target(zez_threads_tests)
 # them all). Tests named *_threads_test.cpp also run under ThreadSanitizer
 # (label "threads").
 set(zez_test_libraries zez_protocol zez_keyboard zez_image zez_link zez_settings zez_demo zez_panel
-                        zez_record)
+                        zez_record zez_web)
 file(GLOB test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.cpp)
 foreach(test_source IN LISTS test_sources)
   get_filename_component(test_name ${test_source} NAME_WE)
@@ -55,7 +55,7 @@ endforeach()
 # statics: no object file of the product defines writable data.
 set(zez_product_objects)
 foreach(target IN ITEMS zez_display zez_protocol zez_keyboard zez_image zez_link zez_panel zez_settings
-                        zez_demo zez_picture_files zez_record zez_qt_front zezodavoru zezodavoru-cli)
+                        zez_demo zez_picture_files zez_record zez_web zez_qt_front zezodavoru zezodavoru-cli)
   list(APPEND zez_product_objects $<TARGET_OBJECTS:${target}>)
   add_dependencies(zez_tests ${target})
 endforeach()

@@ -58,7 +58,8 @@ std::vector<uint32_t> scale_image(const std::vector<uint32_t>& source, int32_t s
         const int64_t sy = static_cast<int64_t>(y) * source_height / height;
         for (int32_t x = 0; x < width; ++x) {
             const int64_t sx = static_cast<int64_t>(x) * source_width / width;
-            scaled[static_cast<size_t>(y) * width + x] = source[sy * source_width + sx];
+            scaled[static_cast<size_t>(y) * width + x] =
+                source[static_cast<size_t>(sy * source_width + sx)];
         }
     }
     return scaled;

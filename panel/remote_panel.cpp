@@ -1,8 +1,6 @@
 // The remote panel: the link's events into the session and the tap.
 #include "panel/remote_panel.h"
 
-#include "panel/links.h"
-
 RemotePanel::RemotePanel(Callbacks callbacks)
     : callbacks_(std::move(callbacks)), session_([this] {
           if (callbacks_.repaint) callbacks_.repaint();
@@ -39,6 +37,7 @@ LinkResult RemotePanel::open(const LinkMaker& make) {
     events.state_changed = [this](LinkState state) { on_link_changed(state); };
     MadeLink made = make(std::move(events));
     if (made.result != LinkResult::ok) return made.result;
+    if (!made.link) return LinkResult::bad_target;
     link_ = std::move(made.link);
     const LinkResult result = link_->open();
     if (result != LinkResult::ok) {

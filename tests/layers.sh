@@ -20,11 +20,12 @@ allowed() {
         panel) echo "panel protocol display keyboard link platform demo" ;;
         python) echo "python panel protocol display keyboard image link platform demo tools" ;;
         record) echo "record panel protocol display keyboard link platform demo" ;;
+        web) echo "web panel image protocol display keyboard link platform demo" ;;
     esac
 }
 
 failures=0
-for layer in display protocol keyboard image link platform demo panel record python; do
+for layer in display protocol keyboard image link platform demo panel record web python; do
     [ -d "$layer" ] || continue
     ok=" $(allowed "$layer") "
     while IFS=: read -r file line text; do

@@ -38,3 +38,10 @@ FUZZ_PACKAGES=(cmake ninja-build clang libclang-rt-14-dev pkg-config libtelnet-d
 # pages, and the checks of the menu entry and the Debian package.
 PACKAGE_PACKAGES=("${BUILD_PACKAGES[@]}" libgtest-dev googletest dpkg-dev file help2man
   desktop-file-utils lintian)
+
+# The web page (preset wasm, tests/web): Debian's Emscripten (whose
+# optimiser needs node-acorn), GoogleTest's sources for the test programs
+# under Node, the system's Chromium for the browser checks (Playwright from
+# npm drives it; npm comes with the machine's Node.js), and the WebSocket
+# bridge to a pseudo-terminal.
+WEB_PACKAGES=(cmake ninja-build emscripten node-acorn nodejs googletest chromium websockify socat)
