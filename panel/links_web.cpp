@@ -4,4 +4,6 @@
 // a target here.
 #include "panel/links.h"
 
-MadeLink make_port_link(const std::string&, const Target&, LinkEvents) { return {}; }
+MadeLink make_port_link(const std::string&, const Target&, LinkEvents) {
+    return {};
+}
