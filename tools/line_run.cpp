@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 #include "link/net_port_posix.h"
@@ -93,17 +94,19 @@ int report_line_failure(const std::string& message) {
 }
 
 SignalWatch::SignalWatch() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) == 0) {
-        fd_ = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+    sigemptyset(&signals_);
+    sigaddset(&signals_, SIGINT);
+    sigaddset(&signals_, SIGTERM);
+    if (pthread_sigmask(SIG_BLOCK, &signals_, nullptr) == 0) {
+        fd_ = signalfd(-1, &signals_, SFD_NONBLOCK | SFD_CLOEXEC);
     }
 }
 
 SignalWatch::~SignalWatch() {
     if (fd_ >= 0) ::close(fd_);
+    std::signal(SIGINT, SIG_IGN);
+    std::signal(SIGTERM, SIG_IGN);
+    pthread_sigmask(SIG_UNBLOCK, &signals_, nullptr);
 }
 
 bool LineRecorder::open(const std::string& path, const std::string& port,

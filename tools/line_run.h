@@ -6,6 +6,8 @@
 // that end a run, and the recording of what crosses the line.
 #pragma once
 
+#include <signal.h>
+
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -44,8 +46,12 @@ bool write_within(Transport& line, std::span<const uint8_t> bytes, int32_t limit
 int report_line_failure(const std::string& message);
 
 // SIGINT and SIGTERM as input on a descriptor (-1 if they cannot be
-// watched). They stay blocked once watched: the process ends soon after,
-// and unblocking them would let a second one kill it on the way out.
+// watched) while the watch lasts. When it ends the process is on its way
+// out: both are ignored from then on, which also drops one still pending
+// (the loop only saw that one came, and a second may follow), and only then
+// unblocked. One left pending and blocked would outlive the loop for
+// nothing, and the leak checker of a sanitized build, stopping the threads
+// at exit, never finishes while one is there.
 class SignalWatch {
 public:
     SignalWatch();
@@ -56,6 +62,7 @@ public:
     int fd() const { return fd_; }
 
 private:
+    sigset_t signals_{};
     int fd_ = -1;
 };
 
