@@ -50,6 +50,12 @@ foreach(cli_test IN LISTS cli_tests)
   add_test(NAME cli_${cli_name} COMMAND bash ${cli_test} $<TARGET_FILE:zezodavoru-cli>)
   set_tests_properties(cli_${cli_name} PROPERTIES TIMEOUT 120)
 endforeach()
+# The demo played on a port is ended by SIGTERM in this test, and under load
+# the leak checker of a sanitized build, stopping the process at such an
+# exit, now and then never finishes (or the process dies inside it). The
+# address and undefined-behaviour checks stay on; the demo's code is
+# leak-checked through demo --stream in the other tests.
+set_tests_properties(cli_demo_port PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 
 # The programs keep no state at namespace scope or in function-local
 # statics: no object file of the product defines writable data.
