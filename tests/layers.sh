@@ -17,9 +17,9 @@ allowed() {
         link) echo "link platform" ;;
         platform) echo "platform" ;;
         demo) echo "demo protocol" ;;
-        panel) echo "panel protocol display keyboard link platform demo" ;;
+        panel) echo "panel protocol display keyboard link platform demo record" ;;
         python) echo "python panel protocol display keyboard image link platform demo tools" ;;
-        record) echo "record panel protocol display keyboard link platform demo" ;;
+        record) echo "record protocol display" ;;
         web) echo "web panel image protocol display keyboard link platform demo" ;;
     esac
 }

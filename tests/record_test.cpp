@@ -15,7 +15,7 @@
 #include "record/decoder.h"
 #include "record/recorder.h"
 #include "record/recording_reader.h"
-#include "record/session_recorder.h"
+#include "panel/session_recorder.h"
 
 namespace {
 

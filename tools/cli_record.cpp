@@ -26,7 +26,7 @@
 
 #include "panel/remote_panel.h"
 #include "record/decoder.h"
-#include "record/session_recorder.h"
+#include "panel/session_recorder.h"
 #include "tools/cli.h"
 #include "tools/cli_common.h"
 #include "tools/line_run.h"

@@ -34,7 +34,7 @@
 #include "app/qt/panel_driver.h"
 #include "app/qt/program_settings.h"
 #include "panel/remote_panel.h"
-#include "record/session_recorder.h"
+#include "panel/session_recorder.h"
 
 class QMenu;
 class PlaybackLink;

@@ -13,7 +13,7 @@
 
 #include "app/qt/display_window.h"
 #include "record/output_file.h"
-#include "record/playback_link.h"
+#include "panel/playback_link.h"
 #include "zezodavoru_version.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // The session recorder (session_recorder.h).
-#include "record/session_recorder.h"
+#include "panel/session_recorder.h"
 
 #include "zezodavoru_version.h"
 

@@ -1,5 +1,5 @@
 // The playback link (playback_link.h).
-#include "record/playback_link.h"
+#include "panel/playback_link.h"
 
 PlaybackLink::PlaybackLink(LinkEvents events, std::function<void()> tick, std::string path,
                            double speed)
