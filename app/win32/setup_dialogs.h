@@ -11,7 +11,7 @@
 #include <array>
 #include <cstdint>
 
-#include "link/link.h"
+#include "panel/remote_panel.h"
 
 struct MainWindow;
 
