@@ -10,4 +10,4 @@ export ZEZ_CLI="$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"
 export PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1
 cd "$here"
 npm ci --no-audit --no-fund --loglevel=error
-exec node --test --test-reporter=spec page.test.mjs
+exec node --test page.test.mjs
