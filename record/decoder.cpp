@@ -102,6 +102,17 @@ private:
     void ignored_value(const std::string& name) {
         if (has(0)) number(name, args_[0]);
     }
+    // The first argument as `name`, with a warning when it is above
+    // `highest`: what it sets then stays as it was.
+    void limited_number(const std::string& name, int64_t highest, const std::string& what) {
+        if (!has(0)) return;
+        number(name, args_[0]);
+        if (args_[0] > highest) {
+            warn(name + " " + std::to_string(args_[0]) + " is above " + std::to_string(highest) +
+                 ": " + what + " stays as it was (the command still repaints)");
+        }
+    }
+
     void three_digits(const std::string& where) {
         if (!has(0)) return;
         number("number", args_[0]);
@@ -142,13 +153,7 @@ void Description::describe() {
         case Command::character_2:
             return characters("character", 0, 1, false);
         case Command::meter:
-            if (!has(0)) return;
-            number("level", args_[0]);
-            if (args_[0] >= 12) {
-                warn("level " + std::to_string(args_[0]) +
-                     " is above 11: the meter stays as it was (the command still repaints)");
-            }
-            return;
+            return limited_number("level", 11, "the meter");
         case Command::left_number:
             return three_digits("row 1 column 5, the arrow cell");
         case Command::right_number:
@@ -162,13 +167,7 @@ void Description::describe() {
         case Command::busy_position:
             return place("the busy indicator is drawn at");
         case Command::cursor_style:
-            if (!has(0)) return;
-            number("style", args_[0]);
-            if (args_[0] >= 4) {
-                warn("style " + std::to_string(args_[0]) +
-                     " is above 3: the cursor stays as it was (the command still repaints)");
-            }
-            return;
+            return limited_number("style", 3, "the cursor");
         case Command::centred_text: {
             if (!has(0)) return;
             row(0);
