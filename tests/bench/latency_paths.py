@@ -7,7 +7,8 @@ Called by scripts/bench-latency with one set of programs:
 
     latency_paths.py WORK NATIVE_BIN WINDOWS_EXE [ROWS]
 
-Environment: DISPLAY (an X server of the caller's), WINEPREFIX.
+Environment: DISPLAY (an X server of the caller's), WINEPREFIX;
+ZEZ_BENCH_PATHS "linux" or "windows" for one program's paths only.
 """
 
 import os
@@ -98,7 +99,10 @@ def windows_paths():
 if __name__ == "__main__":
     os.makedirs(WORK, exist_ok=True)
     try:
-        linux_paths()
-        windows_paths()
+        only = os.environ.get("ZEZ_BENCH_PATHS", "")
+        if only in ("", "linux"):
+            linux_paths()
+        if only in ("", "windows"):
+            windows_paths()
     finally:
         processes.stop_all(newest_first=True)
