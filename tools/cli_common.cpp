@@ -11,26 +11,9 @@
 
 #include "display/rasteriser.h"
 
-int hex_digit_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
-
-namespace {
-
-void append_hex(std::string& out, int32_t value) {
-    static constexpr char digits[] = "0123456789abcdef";
-    out += digits[(value >> 4) & 0x0F];
-    out += digits[value & 0x0F];
-}
-
-}  // namespace
 
 bool parse_hex_byte(std::string_view token, uint8_t& value) {
     if (token.size() > 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X')) {
@@ -131,7 +114,7 @@ void print_dump(LcdController& c, int32_t blink_phase) {
     std::string out;
     out.reserve(static_cast<size_t>(c.dot_count + c.dot_height + 3 * c.rows * c.columns + 64));
     out += "address ";
-    append_hex(out, lcd_get_address(c));
+    append_hex(out, static_cast<uint8_t>(lcd_get_address(c)));
     out += "\nshift ";
     out += std::to_string(c.display_shift);
     out += "\ncells\n";

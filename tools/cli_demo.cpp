@@ -45,6 +45,7 @@
 #include <vector>
 
 #include "demo/demo_device.h"
+#include "record/hex.h"
 #include "tools/cli.h"
 #include "tools/line_run.h"
 
@@ -186,10 +187,8 @@ public:
     explicit HexText(std::string& text) : text_(text) {}
 
     void byte(uint8_t value) {
-        static constexpr char digits[] = "0123456789abcdef";
         separate(ticks_ > 0 || bytes_ == 16);
-        text_ += digits[value >> 4];
-        text_ += digits[value & 0x0F];
+        append_hex(text_, value);
         ++bytes_;
     }
     void tick() {
