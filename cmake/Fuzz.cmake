@@ -18,10 +18,11 @@ foreach(library IN LISTS zez_fuzz_libraries)
 endforeach()
 
 # The command-line tool's readers are compiled only into the tool; their
-# harness compiles them itself, with the hex digits they read by.
+# harness compiles them itself, with the hex digits and decimal numbers
+# they read by.
 set(zez_fuzz_cli_readers_sources
     ${PROJECT_SOURCE_DIR}/tools/cli_common.cpp ${PROJECT_SOURCE_DIR}/tools/byte_stream.cpp
-    ${PROJECT_SOURCE_DIR}/record/hex.cpp)
+    ${PROJECT_SOURCE_DIR}/record/hex.cpp ${PROJECT_SOURCE_DIR}/link/decimal.cpp)
 
 # The telnet layer of network links is compiled into its harness, over the
 # system's libtelnet (found in link/).

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "display/rasteriser.h"
+#include "link/decimal.h"
 
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -31,15 +32,9 @@ bool parse_hex_byte(std::string_view token, uint8_t& value) {
 }
 
 bool parse_decimal(std::string_view token, uint32_t max, uint32_t& value) {
-    if (token.empty()) return false;
-    uint64_t v = 0;
-    for (char c : token) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + static_cast<uint64_t>(c - '0');
-        if (v > max) return false;
-    }
-    value = static_cast<uint32_t>(v);
-    return true;
+    const std::optional<uint32_t> number = decimal_number(token, max, LeadingZeros::allowed);
+    if (number) value = *number;
+    return number.has_value();
 }
 
 std::vector<ScriptToken> tokenize_script(std::string_view script) {
