@@ -90,28 +90,16 @@ std::optional<uint8_t> virtual_key(std::string_view code) {
 
 }  // namespace
 
-std::optional<PageKey> map_page_key(std::string_view code, std::string_view key_name,
-                                    PageModifiers modifiers) {
+std::optional<MappedKey> map_page_key(std::string_view code, std::string_view key_name,
+                                      PageModifiers modifiers) {
     std::optional<uint8_t> vk;
     if (code.starts_with("Numpad") && key_name.size() > 1)
         vk = key_name == "Clear" ? std::optional<uint8_t>(0x0C) : virtual_key(key_name);
     if (!vk) vk = virtual_key(code);
     if (!vk) return std::nullopt;
-    PageKey key;
+    MappedKey key;
     key.vk = *vk;
     key.mods = {modifiers.shift, modifiers.ctrl};
     key.system = modifiers.alt || *vk == vk_f10;
     return key;
-}
-
-uint8_t translate_page_key(KeyTranslator& translator, const PageKey& key, bool pressed) {
-    KeyResult result;
-    if (key.system) {
-        result = pressed ? translator.key_code_for_sys_key_down(key.vk, key.mods)
-                         : translator.key_code_for_sys_key_up(key.vk);
-    } else {
-        result = pressed ? translator.key_code_for_key_down(key.vk, key.mods)
-                         : translator.key_code_for_key_up(key.vk);
-    }
-    return result.code;
 }
