@@ -5,8 +5,8 @@
 // session reproduces what the window showed.
 //
 // This file holds the format's vocabulary and the writing of single lines
-// (byte payloads as hex text, hex.h); recording_reader.h reads a file back. Both use the JSON library, never
-// hand-made JSON.
+// (byte payloads as hex text, hex.h); recording_reader.h reads a file back.
+// Both use the JSON library, never hand-made JSON.
 #pragma once
 
 #include <cstdint>
