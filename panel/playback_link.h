@@ -1,8 +1,9 @@
 // A recording played back behind the link seam: a loop-driven link that
 // hands on the recorded bytes at their times (divided by the speed) and
 // runs the recorded ticks, so that the display goes through exactly the
-// states it went through when the session was recorded. Its owner must not
-// tick the display itself meanwhile: the recorded ticks are the only ones.
+// states it went through when the session was recorded. The recorded ticks
+// are the only ones (plays_ticks()): the panel's clock stays still while
+// the link is there, also once it has played to its end.
 //
 // The link is named after the file. Keys go nowhere (send() refuses them).
 // At the end of the recording, or where a damaged one stops, the link
@@ -32,6 +33,7 @@ public:
     const std::string& target() const override { return path_; }
     LinkWatch watch() const override;
     void service(LinkClock::time_point now) override;
+    bool plays_ticks() const override { return true; }
 
     // The recording played to its end (or to where it is damaged).
     bool finished() const { return finished_; }

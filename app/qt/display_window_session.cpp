@@ -12,8 +12,8 @@
 #include <cstdio>
 
 #include "app/qt/display_window.h"
-#include "record/output_file.h"
 #include "panel/playback_link.h"
+#include "record/output_file.h"
 #include "zezodavoru_version.h"
 
 namespace {
@@ -62,7 +62,6 @@ bool DisplayWindow::play(const std::string& path, double speed) {
         show_link_state();
         return false;
     }
-    driver_.set_ticking(false);
     playback_ = path;
     const LinkResult result = panel_.open([this, &path, speed](LinkEvents events) {
         auto link = std::make_unique<PlaybackLink>(
@@ -82,7 +81,6 @@ void DisplayWindow::end_playback() {
     if (playback_.empty()) return;
     playback_.clear();
     playback_link_ = nullptr;
-    driver_.set_ticking(true);
 }
 
 QString DisplayWindow::playback_text() const {

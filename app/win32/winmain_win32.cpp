@@ -1,6 +1,7 @@
 // The program's entry point: common controls, the main window's state with
 // its settings, the main window, the link to a port given on the command
-// line, and the message loop. Everything the program keeps lives in that
+// line, and the message loop that serves the window's panel
+// (run_main_window_loop). Everything the program keeps lives in that
 // state, which lives as long as WinMain. Exit code 1 when the window class
 // or the window (with its display controller) cannot be created.
 //
@@ -35,10 +36,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_c
         link_main_window(window);
     }
 
-    MSG message{};
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return static_cast<int>(message.wParam);
+    return run_main_window_loop(window);
 }

@@ -25,7 +25,8 @@ into the idle line is timed until it shows: the delay of the last command of
 any burst, to be compared with a frame of 16 ms.
 
 Environment: ZEZ_CLI, ZEZ_EXE, ZEZ_DRIVER, WINEPREFIX, DISPLAY;
-ZEZ_BENCH_BYTES the bytes of each mix (default 2000000).
+ZEZ_BENCH_BYTES the bytes of each mix (default 2000000); ZEZ_BENCH_MIXES
+words of the names of the mixes to run (default all), e.g. "one-byte".
 """
 
 import os
@@ -143,7 +144,10 @@ def main():
 
     fd = os.open(device, os.O_WRONLY)
     print(f"{BYTES:,} bytes a mix; line rate {LINE_RATE:,} bytes/s (19200 baud, 8N1)", flush=True)
+    wanted = os.environ.get("ZEZ_BENCH_MIXES", "").split()
     for index, (name, body) in enumerate(mixes()):
+        if wanted and not any(word in name for word in wanted):
+            continue
         marker = f"end of mix {index + 1}".ljust(20).encode()
         stream = bytes([0x87]) + body + bytes([0x8C, 0x02]) + marker
         offsets = dot_offsets(client, expected_dots(stream, f"mix{index + 1}"))
