@@ -20,6 +20,11 @@
 
 class PlaybackLink final : public Link {
 public:
+    // The speeds a recording plays at: above 0, up to a million times its
+    // pace.
+    static constexpr double fastest = 1e6;
+    static constexpr bool speed_allowed(double speed) { return speed > 0 && speed <= fastest; }
+
     // `tick`: runs one tick of the display's timer.
     PlaybackLink(LinkEvents events, std::function<void()> tick, std::string path, double speed);
 

@@ -11,19 +11,12 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "app/about.h"
 #include "app/qt/display_window.h"
-#include "record/output_file.h"
 #include "panel/playback_link.h"
-#include "zezodavoru_version.h"
+#include "record/output_file.h"
 
 namespace {
-
-constexpr char about_title[] = "About Zezodavoru";
-constexpr char about_text[] =
-    "Zezodavoru " ZEZ_VERSION
-    "\n\nA remote display and keypad for devices of the Qor family: the device's 20 x 4 "
-    "display and its keys, linked over a serial port.\n\nCopyright (c) 2026 the Zezodavoru "
-    "developers.\nReleased under the MIT License.";
 
 std::string file_name(const QString& path) {
     return QFile::encodeName(path).toStdString();
@@ -95,10 +88,7 @@ QString DisplayWindow::playback_text() const {
 
 QString DisplayWindow::screen_text() {
     const std::optional<ScreenSnapshot> screen = panel_.screen();
-    if (!screen) return {};
-    QStringList rows;
-    for (const std::string& row : screen->text) rows << QString::fromStdString(row);
-    return rows.join('\n') + '\n';
+    return screen ? QString::fromStdString(::screen_text(*screen)) : QString();
 }
 
 QImage DisplayWindow::picture() {
