@@ -16,6 +16,7 @@
 #include "app/win32/main_window.h"
 #include "app/win32/paint_win32.h"
 #include "app/win32/resource_ids.h"
+#include "app/win32/session_commands.h"
 #include "app/win32/setup_dialogs.h"
 #include "image/window_image.h"
 #include "keyboard/key_translation_win32.h"
@@ -25,7 +26,9 @@ MainWindow::MainWindow(HINSTANCE module)
       panel({[this] {
                  if (const HWND window = hwnd.load()) redraw_main_window(window);
              },
-             nullptr}) {}
+             nullptr}) {
+    panel.set_tap(recorder.tap());
+}
 
 MainWindow::~MainWindow() {
     if (const HWND window = hwnd.load()) DestroyWindow(window);
@@ -39,6 +42,7 @@ LRESULT on_create(MainWindow& window, HWND hwnd) {
     window.hwnd = hwnd;
     window.dpi = window_dpi(hwnd);
     if (!window.panel.start()) return -1;  // CreateWindowExA fails
+    add_session_commands(hwnd);
     resize_main_window(window);
     SetTimer(hwnd, ID_MAIN_TIMER, main_timer_period_ms, nullptr);
     return 0;
@@ -109,6 +113,11 @@ LRESULT on_dpi_changed(MainWindow& window, HWND hwnd, WPARAM wparam, LPARAM lpar
     return 0;
 }
 
+LRESULT on_sys_command(MainWindow& window, HWND hwnd, WPARAM wparam, LPARAM lparam) {
+    if (run_session_command(window, wparam)) return 0;
+    return DefWindowProcA(hwnd, WM_SYSCOMMAND, wparam, lparam);
+}
+
 LRESULT on_right_button(MainWindow& window) {
     run_setup_dialog(window);
     return 1;
@@ -163,8 +172,7 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         case WM_DESTROY:
             return on_destroy(window, hwnd);
         case WM_PAINT:
-            paint_main_window(hwnd, window.panel, window.settings, window.pixels,
-                              window.dpi);
+            paint_main_window(hwnd, window.panel, window.settings, window.pixels, window.dpi);
             return 1;
         case WM_DPICHANGED:
             return on_dpi_changed(window, hwnd, wparam, lparam);
@@ -180,8 +188,11 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
             return on_sys_key_up(window, wparam);
         case WM_COMMAND:
             return on_command(window, hwnd, wparam, lparam);
+        case WM_SYSCOMMAND:
+            return on_sys_command(window, hwnd, wparam, lparam);
         case WM_TIMER:
             window.panel.tick();
+            check_recording(window);
             return 1;
         case WM_RBUTTONDOWN:
             return on_right_button(window);
