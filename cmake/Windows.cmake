@@ -100,9 +100,9 @@ zez_googletest_from_source()
 
 # Win32 tests: every tests/win32/*_test.cpp is its own program, run under
 # Wine, with the program's resources (dialog templates, icon) linked in.
-# Tests that need COM ports made of pseudo-terminal pairs run through
-# tests/win32/with_com_ports.sh, which sets them up.
-set(zez_tests_with_com_ports com_link_test main_window_test)
+# Tests that need COM ports made of pseudo-terminal pairs (or ser2net
+# serving one) run through tests/win32/with_com_ports.sh, which sets them up.
+set(zez_tests_with_com_ports com_port_test socket_port_test main_window_test)
 file(GLOB win_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*_test.cpp)
 foreach(test_source IN LISTS win_test_sources)
   get_filename_component(test_name ${test_source} NAME_WE)

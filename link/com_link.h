@@ -1,19 +1,12 @@
-// The Win32 COM link's portable part: the shape of the receive callback, the
-// device names of COM port numbers, and the reader's batch, the one routine
-// of the reader that needs no system call of its own (so that it is tested
-// natively too). Results and states are the link seam's (link.h).
-//
-// The link is an object that owns its port, its reader and the reader's
-// running flag (com_link_win32.h). Its operations keep the link's
-// own names: com_open opens and configures the port (19200 baud, 8N1, DTR
-// and RTS off, no XON/XOFF, 250 ms read time-out), com_start_reader starts
-// handing the received bytes to the callback, com_send_byte sends one key
-// code, com_close ends the link, and com_probe_port tells which ports exist.
+// The COM port's portable part: the device names of COM port numbers and
+// the reader's batch, the one routine of the COM port's reader that needs
+// no system call of its own (so that it is tested natively too). The port
+// itself is a transport (com_port_win32.h).
 //
 // The reader takes what arrives in batches: it waits for one byte, then asks
 // the port how many more are already waiting and takes them all in a second
-// read that completes at once. A batch is handed to the callback as one span,
-// so the display session asks for one repaint per batch rather than one per
+// read that completes at once. A batch is handed on as one span, so the
+// display session asks for one repaint per batch rather than one per
 // command; at the line's own rate a batch is a single byte, so nothing
 // changes there, and a burst costs a few paints instead of one per command.
 #pragma once
@@ -21,15 +14,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 
 #include "link/link.h"
-
-// Receives the bytes the device sent, in arrival order, on the link's reader:
-// one batch per call.
-using ComReceiveCallback = std::function<void(std::span<const uint8_t>)>;
 
 // The device name of port n: "COMn" for 0..9, "\\.\COMn" from 10 on (the
 // plain name is known to the system only for ports 1..9).

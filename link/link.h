@@ -7,18 +7,20 @@
 // back. Every failure comes back as one LinkResult, each with the sentence
 // the user sees.
 //
-// Two kinds of link sit behind this interface. Loop-driven links (a POSIX
-// terminal, the demo device) own no thread: their owner's loop watches the
-// descriptor and the moment that watch() names and calls service(), so that
-// a Qt window, the CLI's poll loop and a Python thread all drive the same
-// code. Thread links (the Win32 COM link) read on a thread of their own and
-// hand their batches on from there; their watch() asks for nothing.
+// Every link is driven by its owner's loop: the loop waits for what watch()
+// names (a descriptor on POSIX, event handles on Windows) or the moment it
+// names, whichever comes first, and then calls service(), which does what
+// is due on the owner's thread; so a Qt window, the CLI's poll loop, a
+// Python thread and the Windows message loop all drive the same code. A
+// link may keep a thread that waits on its line (the Windows COM port's
+// reader), but that thread only hands bytes on to service() and signals.
 //
 // The timing every link keeps (the settle after each opening, the retry of a
 // lost target, the batch size, the time a key may wait for the line) is
 // written once, in link_policy.h.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -63,9 +65,8 @@ const char* link_result_text(LinkResult result);
 
 // What a link hands to its owner.
 struct LinkEvents {
-    // The bytes the device sent, in arrival order, one batch per call: on the
-    // thread that calls service() (loop-driven links) or on the link's
-    // reader thread (thread links).
+    // The bytes the device sent, in arrival order, one batch per call, on
+    // the thread that calls service().
     std::function<void(std::span<const uint8_t>)> received;
     // Bytes that arrived while the link settled after an opening and were
     // dropped (they may be the tail of a command whose start was never seen).
@@ -74,15 +75,27 @@ struct LinkEvents {
     // reason a lost link gives (Link::failure()) changed. On the same thread
     // as `received`.
     std::function<void(LinkState)> state_changed;
+    // From a thread of the link's own (a reader that handed bytes on): the
+    // watch's handles are signalled. For an owner whose thread may be in a
+    // loop that does not wait on them (a modal dialog's on Windows), so that
+    // it calls service() all the same. Called once per batch at most; the
+    // owner coalesces.
+    std::function<void()> wake;
 };
 
-// What a loop-driven link waits for: input (and, while key codes wait, room
-// for output) on `fd`, or the moment `wake`, whichever comes first; then
-// its owner calls service(). Nothing to watch: fd -1 and no wake.
+// A waitable object of the platform where it waits on handles (a Windows
+// event handle), opaque to the portable code.
+using LinkHandle = void*;
+
+// What a link waits for: input (and, while key codes wait, room for output)
+// on `fd` (POSIX), or one of `handles` signalled (Windows; unused entries
+// are null), or the moment `wake`, whichever comes first; then its owner
+// calls service(). Nothing to watch: fd -1, no handle and no wake.
 struct LinkWatch {
     int fd = -1;
     bool read = false;
     bool write = false;
+    std::array<LinkHandle, 2> handles{};
     std::optional<LinkClock::time_point> wake;
 };
 
@@ -94,8 +107,8 @@ public:
     // stays closed and the reason is returned; on success it is linked, its
     // first bytes are dropped while it settles.
     virtual LinkResult open() = 0;
-    // Closes the target and stops any retrying; the link is closed. For a
-    // thread link it returns once the reader has ended.
+    // Closes the target and stops any retrying; the link is closed. A
+    // thread the link keeps has ended when it returns.
     virtual void close() = 0;
     // Sends key codes while linked; false (and nothing sent) otherwise. It
     // never waits for the line: codes that the line does not take within
@@ -110,8 +123,12 @@ public:
     // of a network link has ended.
     virtual LinkResult failure() const { return LinkResult::ok; }
 
-    // Loop-driven links: what to wait for, and the call to make when it has
-    // come (at `now`). A thread link asks for nothing.
+    // What to wait for, and the call to make when it has come (at `now`).
     virtual LinkWatch watch() const { return {}; }
     virtual void service(LinkClock::time_point /*now*/) {}
+
+    // Whether the link runs the display's ticks itself (a recording played
+    // back, whose recorded ticks are the only ones): its owner then does not
+    // tick the display, for as long as the link is there.
+    virtual bool plays_ticks() const { return false; }
 };

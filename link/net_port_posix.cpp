@@ -23,6 +23,7 @@
 
 #include "link/com_port_telnet.h"
 #include "link/link_policy.h"
+#include "link/net_opening.h"
 
 namespace {
 
@@ -126,18 +127,18 @@ public:
     int fd() const override { return socket_.get(); }
     TransportIo read(std::span<uint8_t> buffer) override;
     TransportIo write(std::span<const uint8_t> bytes) override;
-    bool opening() const override { return phase_ != Phase::open; }
+    bool opening() const override { return steps_.opening(); }
     LinkWatch opening_watch() const override;
     std::optional<LinkResult> open_step(LinkClock::time_point now) override;
 
 private:
-    enum class Phase { lookup, connecting, negotiating, open, failed };
+    using Phase = NetOpening::Phase;
 
     void start_lookup(const std::string& host, uint16_t port);
     void take_lookup();
     void connect_next();
     void check_connect();
-    std::optional<LinkResult> negotiate(LinkClock::time_point now);
+    void negotiate(LinkClock::time_point now);
     void fail(LinkResult reason);
     // Reads the socket into `buffer`: the count, or the reason it has gone.
     TransportIo read_socket(std::span<uint8_t> buffer);
@@ -146,9 +147,7 @@ private:
 
     NetLog log_;
     std::unique_ptr<ComPortTelnet> telnet_;  // rfc2217 only
-    Phase phase_ = Phase::lookup;
-    LinkResult failure_ = LinkResult::ok;
-    LinkClock::time_point deadline_;
+    NetOpening steps_;
     std::shared_ptr<LookupJob> lookup_;
     AddressList addresses_ = no_addresses();
     const addrinfo* next_address_ = nullptr;
@@ -160,7 +159,7 @@ private:
 };
 
 NetPort::NetPort(const Target& target, NetLog log)
-    : log_(std::move(log)), deadline_(LinkClock::now() + link_policy::network_open_limit) {
+    : log_(std::move(log)), steps_(LinkClock::now()) {
     if (target.kind == TargetKind::rfc2217) telnet_ = std::make_unique<ComPortTelnet>(log_);
     const std::string service = std::to_string(target.tcp_port);
     // An address needs no lookup; only a name goes to the lookup thread.
@@ -169,7 +168,7 @@ NetPort::NetPort(const Target& target, NetLog log)
     if (::getaddrinfo(target.host.c_str(), service.c_str(), &hints, &found) == 0) {
         addresses_ = AddressList(found, &freeaddrinfo);
         next_address_ = addresses_.get();
-        phase_ = Phase::connecting;
+        steps_.advance(Phase::connecting);
         connect_next();
     } else {
         start_lookup(target.host, target.tcp_port);
@@ -201,8 +200,8 @@ void NetPort::start_lookup(const std::string& host, uint16_t port) {
 
 LinkWatch NetPort::opening_watch() const {
     LinkWatch watch;
-    watch.wake = deadline_;
-    switch (phase_) {
+    watch.wake = steps_.wake();
+    switch (steps_.phase()) {
         case Phase::lookup:
             watch.fd = lookup_ ? lookup_->read_end.get() : -1;
             watch.read = true;
@@ -216,11 +215,9 @@ LinkWatch NetPort::opening_watch() const {
             watch.read = true;
             watch.write = !telnet_->outbound().empty();
             if (const auto end = telnet_->acknowledgement_end())
-                watch.wake = std::min(*end, deadline_);
+                watch.wake = std::min(*end, steps_.deadline());
             break;
         case Phase::failed:
-            watch.wake = LinkClock::now();  // said at the next step
-            break;
         case Phase::open:
             break;
     }
@@ -228,15 +225,10 @@ LinkWatch NetPort::opening_watch() const {
 }
 
 std::optional<LinkResult> NetPort::open_step(LinkClock::time_point now) {
-    if (phase_ == Phase::lookup) take_lookup();
-    if (phase_ == Phase::connecting) check_connect();
-    if (phase_ == Phase::negotiating) {
-        if (const std::optional<LinkResult> result = negotiate(now)) return result;
-    }
-    if (phase_ == Phase::open) return LinkResult::ok;
-    if (phase_ != Phase::failed && now >= deadline_) fail(LinkResult::no_answer);
-    if (phase_ == Phase::failed) return failure_;
-    return std::nullopt;
+    if (steps_.phase() == Phase::lookup) take_lookup();
+    if (steps_.phase() == Phase::connecting) check_connect();
+    if (steps_.phase() == Phase::negotiating) negotiate(now);
+    return steps_.outcome(now);
 }
 
 void NetPort::take_lookup() {
@@ -246,7 +238,7 @@ void NetPort::take_lookup() {
     if (lookup_->error != 0 || !lookup_->found) return fail(LinkResult::host_not_found);
     addresses_ = std::move(lookup_->found);
     next_address_ = addresses_.get();
-    phase_ = Phase::connecting;
+    steps_.advance(Phase::connecting);
     connect_next();
 }
 
@@ -282,14 +274,11 @@ void NetPort::check_connect() {
         return connect_next();
     }
     lookup_.reset();
-    phase_ = telnet_ ? Phase::negotiating : Phase::open;
+    steps_.advance(telnet_ ? Phase::negotiating : Phase::open);
 }
 
-std::optional<LinkResult> NetPort::negotiate(LinkClock::time_point now) {
-    if (const TransportIo sent = flush_outbound(); sent.lost) {
-        fail(sent.reason);
-        return std::nullopt;
-    }
+void NetPort::negotiate(LinkClock::time_point now) {
+    if (const TransportIo sent = flush_outbound(); sent.lost) return fail(sent.reason);
     raw_.resize(link_policy::batch_limit);
     const TransportIo got = read_socket(raw_);
     decoded_.clear();
@@ -303,17 +292,15 @@ std::optional<LinkResult> NetPort::negotiate(LinkClock::time_point now) {
     } else if (got.lost) {
         fail(got.reason);
     } else if (telnet_->negotiated(now)) {
-        phase_ = Phase::open;
+        steps_.advance(Phase::open);
         flush_outbound();
     }
-    return std::nullopt;
 }
 
 void NetPort::fail(LinkResult reason) {
     socket_.reset();
     lookup_.reset();
-    failure_ = reason;
-    phase_ = Phase::failed;
+    steps_.fail(reason);
 }
 
 TransportIo NetPort::read_socket(std::span<uint8_t> buffer) {
@@ -340,7 +327,7 @@ TransportIo NetPort::flush_outbound() {
 }
 
 TransportIo NetPort::read(std::span<uint8_t> buffer) {
-    if (phase_ != Phase::open) return {};
+    if (steps_.opening()) return {};
     // Bytes held from the negotiation go first.
     const size_t held = std::min(early_.size(), buffer.size());
     std::copy_n(early_.begin(), held, buffer.begin());
@@ -369,7 +356,7 @@ TransportIo NetPort::read(std::span<uint8_t> buffer) {
 }
 
 TransportIo NetPort::write(std::span<const uint8_t> bytes) {
-    if (phase_ != Phase::open) return {};
+    if (steps_.opening()) return {};
     if (!telnet_) {
         for (;;) {
             const ssize_t put = ::send(socket_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);

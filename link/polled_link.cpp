@@ -50,9 +50,7 @@ LinkWatch PolledLink::watch() const {
         if (transport_) return transport_->opening_watch();
         watch.wake = retry_at_;
     } else if (state_ == LinkState::linked && transport_) {
-        watch.fd = transport_->fd();
-        watch.read = true;
-        watch.write = !pending_.empty();
+        watch = transport_->io_watch(!pending_.empty());
         if (!pending_.empty()) watch.wake = pending_.front().deadline;
     }
     return watch;

@@ -1,6 +1,6 @@
-// The link policy over a transport, for loop-driven links: written once,
-// driven by whichever loop owns the link (Qt, the CLI's poll, a thread of
-// the Python module).
+// The link policy over a transport: written once for every link, driven by
+// whichever loop owns the link (Qt, the CLI's poll, a thread of the Python
+// module, the Windows message loop, the web page's timer).
 //
 // Opening is the same every time, at the first open and at every relink:
 // the transport is opened, then for the settle time whatever arrives is
@@ -15,8 +15,9 @@
 // the reason of the latest one, or of the loss.
 //
 // Key codes never wait on the owner's thread: send() queues them and writes
-// what the line takes at once; the rest goes out as the descriptor takes
-// it, and a code still waiting after the key write limit is dropped.
+// what the line takes at once; the rest goes out as the line takes it (the
+// watch asks for room), and a code still waiting after the key write limit
+// is dropped.
 //
 // Time is what the owner passes to service(), so the policy runs the same
 // under a test's clock.

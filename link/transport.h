@@ -1,5 +1,5 @@
-// A transport: the raw, non-blocking connection under a loop-driven link
-// (a terminal device, a network connection).
+// A transport: the raw, non-blocking connection under a link (a terminal
+// device, a COM port, a network connection).
 //
 // It knows nothing of settling, relinking or key limits (polled_link.h adds
 // that policy); the device-side tools of zezodavoru-cli use it as it is.
@@ -34,8 +34,18 @@ struct TransportIo {
 class Transport {
 public:
     virtual ~Transport() = default;
-    // The descriptor to watch for input and output.
-    virtual int fd() const = 0;
+    // The descriptor to watch for input and output; -1 where the system
+    // waits on handles instead (io_watch()).
+    virtual int fd() const { return -1; }
+    // What to wait for while open: input, and room for output while
+    // `output` waits. The descriptor's, unless the transport names handles.
+    virtual LinkWatch io_watch(bool output) const {
+        LinkWatch watch;
+        watch.fd = fd();
+        watch.read = true;
+        watch.write = output;
+        return watch;
+    }
     // Takes the bytes waiting, at most buffer.size().
     virtual TransportIo read(std::span<uint8_t> buffer) = 0;
     // Sends what the line takes now of `bytes` (possibly none).

@@ -1,8 +1,9 @@
 // A recording played back behind the link seam: a loop-driven link that
 // hands on the recorded bytes at their times (divided by the speed) and
 // runs the recorded ticks, so that the display goes through exactly the
-// states it went through when the session was recorded. Its owner must not
-// tick the display itself meanwhile: the recorded ticks are the only ones.
+// states it went through when the session was recorded. The recorded ticks
+// are the only ones (plays_ticks()): the panel's clock stays still while
+// the link is there, also once it has played to its end.
 //
 // The link is named after the file. Keys go nowhere (send() refuses them).
 // At the end of the recording, or where a damaged one stops, the link
@@ -16,6 +17,7 @@
 #include <string>
 
 #include "link/link.h"
+#include "panel/remote_panel.h"
 #include "record/recording_reader.h"
 
 class PlaybackLink final : public Link {
@@ -37,6 +39,7 @@ public:
     const std::string& target() const override { return path_; }
     LinkWatch watch() const override;
     void service(LinkClock::time_point now) override;
+    bool plays_ticks() const override { return true; }
 
     // The recording played to its end (or to where it is damaged).
     bool finished() const { return finished_; }
@@ -58,3 +61,10 @@ private:
     bool finished_ = false;
     std::string problem_;
 };
+
+// Plays the recording at `path` on `panel` as its link, closing first
+// whatever was open; the recorded ticks are the panel's tick(). Returns the
+// link (the panel owns it), or null with the link closed and `problem`
+// saying why the file cannot play.
+PlaybackLink* play_recording(RemotePanel& panel, const std::string& path, double speed,
+                             std::string& problem);

@@ -1,6 +1,8 @@
 // The remote panel: the link's events into the session and the tap.
 #include "panel/remote_panel.h"
 
+#include <algorithm>
+
 RemotePanel::RemotePanel(Callbacks callbacks)
     : callbacks_(std::move(callbacks)), session_([this] {
           if (callbacks_.repaint) callbacks_.repaint();
@@ -14,7 +16,8 @@ RemotePanel::~RemotePanel() {
     close();
 }
 
-bool RemotePanel::start() {
+bool RemotePanel::start(LinkClock::time_point now) {
+    tick_due_ = now + tick_period;
     return session_.start();
 }
 
@@ -35,6 +38,7 @@ LinkResult RemotePanel::open(const LinkMaker& make) {
         pass_to_tap({PanelEventKind::dropped, bytes});
     };
     events.state_changed = [this](LinkState state) { on_link_changed(state); };
+    events.wake = callbacks_.wake;
     MadeLink made = make(std::move(events));
     if (made.result != LinkResult::ok) return made.result;
     if (!made.link) return LinkResult::bad_target;
@@ -75,12 +79,26 @@ bool RemotePanel::send(std::span<const uint8_t> codes) {
     return link_->send(codes);
 }
 
+std::optional<LinkClock::time_point> RemotePanel::next_tick() const {
+    if (link_ && link_->plays_ticks()) return std::nullopt;
+    return tick_due_;
+}
+
 LinkWatch RemotePanel::watch() const {
-    return link_ ? link_->watch() : LinkWatch{};
+    LinkWatch watch = link_ ? link_->watch() : LinkWatch{};
+    if (const auto due = next_tick()) watch.wake = watch.wake ? std::min(*watch.wake, *due) : *due;
+    return watch;
 }
 
 void RemotePanel::service(LinkClock::time_point now) {
     if (link_) link_->service(now);
+    const auto due = next_tick();
+    if (!due || now < *due) return;
+    tick();
+    // Late ticks are not made up: one tick, and the schedule goes on from
+    // now once it has fallen a whole period behind.
+    tick_due_ = *due + tick_period;
+    if (tick_due_ <= now) tick_due_ = now + tick_period;
 }
 
 void RemotePanel::on_received(std::span<const uint8_t> bytes) {

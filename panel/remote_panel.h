@@ -1,15 +1,29 @@
 // One device's front panel mirrored on the PC: the display session its
 // bytes drive, the link that carries them, the key translator, the 100 ms
-// tick and the tap. Every front end (the Windows and Linux programs, the
-// command-line tool, the Python module) drives one device through this
-// object; front ends keep only painting, menus and dialogs, and settings.
+// clock and the tap. Every front end (the Windows and Linux programs, the
+// command-line tool, the Python module, the web page) drives one device
+// through this object; front ends keep only painting, menus and dialogs,
+// and settings.
 //
-// Threads: the owner's thread opens, closes, sends, ticks and, for a
-// loop-driven link, calls service() when watch() says so. Received batches
-// reach the session on the thread that services the link, or on the reader
-// thread of a thread link (the Win32 COM link); the session's lock orders
-// them. The repaint callback comes on whichever thread fed the bytes or
-// ticked, never under a lock.
+// The loop: every front end runs the same wait-then-service. watch() names
+// what to wait for (the link's descriptor or handles) and the next moment
+// something is due (the next tick of the clock, the link's own deadlines:
+// the end of a settle, a retry, a key's write limit); the front end waits
+// for the first of them, then calls service(now), which serves the link and
+// ticks the display if a tick is due, and takes watch() anew. Waking early
+// or late costs nothing but the wait: service() does only what is due by
+// `now`. The clock ticks every tick period from start(); ticks that come
+// late are not made up: one tick, and the next is a period after it when
+// the loop fell a whole period or more behind (a stopped process, a
+// blocked loop), so that a burst of stale ticks never runs. While the link
+// plays ticks itself (a recording played back) the clock does not tick.
+//
+// Threads: the owner's thread opens, closes, sends and calls watch() and
+// service(). Received batches reach the session on that thread, inside
+// service(). The repaint callback comes on whichever thread fed the bytes
+// or ticked, never under a lock. A link that keeps a thread of its own (the
+// Windows COM port's reader) calls the wake callback from it when it has
+// handed bytes on, for loops that cannot wait on the watch's handles.
 //
 // The tap sees every received batch, every batch dropped while the link
 // settled, every key code sent, every tick and every link state change, one
@@ -49,9 +63,12 @@ public:
 
     struct Callbacks {
         std::function<void()> repaint;
-        // The link's state changed by itself (lost, relinked): on the thread
-        // that services the link, or a thread link's reader.
+        // The link's state changed by itself (lost, relinked), inside
+        // service().
         std::function<void(LinkState)> link_changed;
+        // From another thread: the watch's handles were signalled
+        // (LinkEvents::wake); the owner arranges a service() soon.
+        std::function<void()> wake;
     };
     using Tap = std::function<void(const PanelEvent&)>;
 
@@ -62,8 +79,9 @@ public:
     RemotePanel& operator=(const RemotePanel&) = delete;
 
     // The session's start-up sequence (false if the display cannot be
-    // created); stop() closes the link and then stops the session.
-    bool start();
+    // created), and the clock's first tick a period from `now`; stop()
+    // closes the link and then stops the session.
+    bool start(LinkClock::time_point now = LinkClock::now());
     void stop();
 
     // Opens `target` (link/target.h), closing first whatever was open. On
@@ -90,12 +108,19 @@ public:
     bool send(uint8_t code) { return send(std::span<const uint8_t>(&code, 1)); }
     // Device bytes as if received (an offline panel, playback).
     void feed(std::span<const uint8_t> bytes) { session_.interpret_bytes(bytes); }
-    // The 100 ms timer.
+    // One tick of the display's timer now, outside the clock (an offline
+    // panel ticked by hand, a recording's ticks); the clock's schedule
+    // stays as it is.
     void tick() { session_.on_timer(); }
 
-    // For a loop-driven link: what to wait for, and the call when it came.
+    // What to wait for: the link's watch, its wake brought forward to the
+    // clock's next tick.
     LinkWatch watch() const;
+    // Does what is due by `now`: serves the link, then ticks if a tick is
+    // due (the loop above).
     void service(LinkClock::time_point now = LinkClock::now());
+    // When the clock ticks next; nothing while the link plays ticks.
+    std::optional<LinkClock::time_point> next_tick() const;
 
     // Renders the display and hands its controller to `use` under the
     // session's lock, to build a picture from its dots; false without one.
@@ -123,4 +148,5 @@ private:
     // Declared before the link, which feeds it: the link goes first.
     DisplaySession session_;
     std::unique_ptr<Link> link_;
+    LinkClock::time_point tick_due_{};
 };

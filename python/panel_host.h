@@ -4,8 +4,8 @@
 //
 // The thread runs the panel's loop as the programs' windows do: it polls the
 // link's descriptor (for reading, and for writing while key codes wait) with
-// a timeout to the link's next wake-up and the next 100 ms tick, services the
-// link and ticks the panel. Calls from the owner (open, close, send, feed,
+// a timeout to the panel's next deadline (its next tick or the link's), and
+// calls the panel's service(). Calls from the owner (open, close, send, feed,
 // tick, key presses) interrupt its poll through an eventfd, so that a new
 // descriptor or a key waiting for the line is watched at once. One mutex
 // guards the panel between the owner and the thread; the screen is read
@@ -91,7 +91,7 @@ private:
     void wake_thread();
     void run();
     // One round of the loop: wait for the link or the time, then service.
-    void run_once(LinkClock::time_point& next_tick);
+    void run_once();
 
     // Declared before the panel: its last events (the close in its
     // destructor) still reach them.

@@ -15,8 +15,8 @@ UniqueFd::~UniqueFd() {
 PanelHost::PanelHost()
     : last_arrival_(LinkClock::now()),
       wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      panel_(RemotePanel::Callbacks{[this] { signal_change(false); },
-                                    [this](LinkState) { signal_change(false); }}) {
+      panel_(RemotePanel::Callbacks{
+          [this] { signal_change(false); }, [this](LinkState) { signal_change(false); }, {}}) {
     if (wake_fd_.get() < 0)
         throw std::runtime_error("cannot create the panel's wake-up descriptor");
     if (!panel_.start()) throw std::runtime_error("cannot create the display controller");
@@ -157,37 +157,32 @@ void PanelHost::wake_thread() {
 }
 
 void PanelHost::run() {
-    LinkClock::time_point next_tick = LinkClock::now() + RemotePanel::tick_period;
-    while (!stopping_) run_once(next_tick);
+    while (!stopping_) run_once();
 }
 
-void PanelHost::run_once(LinkClock::time_point& next_tick) {
+void PanelHost::run_once() {
     LinkWatch watch;
     {
         std::lock_guard lock(panel_mutex_);
         watch = panel_.watch();
     }
-    const LinkClock::time_point until = watch.wake ? std::min(*watch.wake, next_tick) : next_tick;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - LinkClock::now());
+    int timeout = -1;
+    if (watch.wake) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(*watch.wake - LinkClock::now());
+        timeout = static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT32_MAX));
+    }
     const short events =
         static_cast<short>((watch.read ? POLLIN : 0) | (watch.write ? POLLOUT : 0));
     // A descriptor the link asks nothing of is left out: its hang-up would
     // wake the poll again and again.
     pollfd fds[2] = {{wake_fd_.get(), POLLIN, 0}, {events != 0 ? watch.fd : -1, events, 0}};
-    ::poll(fds, 2, static_cast<int>(std::max<int64_t>(left.count(), 0)));
+    ::poll(fds, 2, timeout);
     if ((fds[0].revents & POLLIN) != 0) {
         uint64_t count = 0;
         [[maybe_unused]] const ssize_t got = ::read(wake_fd_.get(), &count, sizeof count);
     }
     if (stopping_) return;
-    const LinkClock::time_point now = LinkClock::now();
     std::lock_guard lock(panel_mutex_);
-    if (now >= next_tick) {
-        panel_.tick();
-        next_tick += RemotePanel::tick_period;
-        // Far behind (a stopped process): the next tick a period from now,
-        // not a burst of the missed ones.
-        if (now >= next_tick) next_tick = now + RemotePanel::tick_period;
-    }
-    panel_.service(now);
+    panel_.service(LinkClock::now());
 }

@@ -1,6 +1,6 @@
 // The link seam: the loop-driven policy over a transport made for the test
 // (settle, loss and relink, the key queue), target strings, the demo link's
-// time, and the POSIX terminal transport on pseudo-terminals: a port let go
+// time, the panel's clock, and the POSIX terminal transport on pseudo-terminals: a port let go
 // is free again and keeps the settings it had, as an ordinary user, whom
 // the exclusive mark binds; a line nobody reads never holds a key.
 #include <fcntl.h>
@@ -76,7 +76,8 @@ protected:
                          [this](auto bytes) {
                              dropped_.insert(dropped_.end(), bytes.begin(), bytes.end());
                          },
-                         [this](LinkState state) { changes_.push_back(state); }}) {}
+                         [this](LinkState state) { changes_.push_back(state); },
+                         {}}) {}
 
     TransportOpen open() {
         ++line_.opens;
@@ -191,6 +192,59 @@ TEST(DemoTarget, AnswersKeysAtOnceAndRunsOnTheTimeItIsGiven) {
     panel.close();
     EXPECT_EQ(kinds.front(), PanelEventKind::received);
     EXPECT_EQ(kinds.back(), PanelEventKind::link);
+}
+
+// A link that plays the display's ticks itself, as a recording played back.
+class TickPlayer final : public Link {
+public:
+    LinkResult open() override {
+        state_ = LinkState::linked;
+        return LinkResult::ok;
+    }
+    void close() override { state_ = LinkState::closed; }
+    bool send(std::span<const uint8_t>) override { return false; }
+    LinkState state() const override { return state_; }
+    const std::string& target() const override { return target_; }
+    bool plays_ticks() const override { return true; }
+
+private:
+    LinkState state_ = LinkState::closed;
+    std::string target_ = "recording";
+};
+
+// The panel's clock: its next tick is in the watch, service() ticks once it
+// is due, a late tick keeps the schedule and one a whole period late or
+// more is one tick with the schedule going on from then; a link that plays
+// ticks stops the clock for as long as it is there.
+TEST(PanelClock, TicksWhenDueWithoutMakingUpLateOnes) {
+    RemotePanel panel;
+    const auto t0 = LinkClock::now();
+    ASSERT_TRUE(panel.start(t0));
+    int ticks = 0;
+    panel.set_tap([&](const PanelEvent& event) { ticks += event.kind == PanelEventKind::tick; });
+    ASSERT_TRUE(panel.watch().wake);
+    EXPECT_EQ(*panel.watch().wake, t0 + RemotePanel::tick_period);
+    panel.service(t0 + 99ms);
+    EXPECT_EQ(ticks, 0);
+    panel.service(t0 + 130ms);
+    EXPECT_EQ(ticks, 1);
+    EXPECT_EQ(panel.next_tick(), t0 + 200ms);
+    panel.service(t0 + 1000ms);  // eight periods late: one tick
+    EXPECT_EQ(ticks, 2);
+    EXPECT_EQ(panel.next_tick(), t0 + 1100ms);
+
+    ASSERT_EQ(panel.open([](LinkEvents) {
+        return MadeLink{LinkResult::ok, std::make_unique<TickPlayer>()};
+    }),
+              LinkResult::ok);
+    EXPECT_FALSE(panel.next_tick());
+    EXPECT_FALSE(panel.watch().wake);
+    panel.service(t0 + 5s);
+    EXPECT_EQ(ticks, 2);
+    panel.close();
+    ASSERT_TRUE(panel.next_tick());
+    panel.service(t0 + 6s);
+    EXPECT_EQ(ticks, 3);
 }
 
 // ---- The POSIX terminal transport on pseudo-terminals

@@ -120,18 +120,18 @@ TEST(WebPanelLine, SettlesLosesAndRelinks) {
     EXPECT_TRUE(page.take_output().empty());
 
     page.port().gone();
-    page.tick(start + 1s);
+    page.service(start + 1s);
     EXPECT_EQ(page.link_state(), LinkState::lost);
     EXPECT_EQ(page.link_text(), "link lost: ws://127.0.0.1:5900");
     EXPECT_EQ(page.key("ArrowUp", "ArrowUp", {}, true, known), 0);
-    page.tick(start + 1s + link_policy::retry);
+    page.service(start + 1s + link_policy::retry);
     EXPECT_EQ(reopen_asks, 1);
     EXPECT_EQ(page.link_state(), LinkState::lost);
 
     // Back before the link looked again: the old line still counts as gone.
     page.port().opened();
     const auto relinked = start + 2s + link_policy::retry;
-    page.tick(relinked);
+    page.service(relinked);
     EXPECT_EQ(page.link_state(), LinkState::linked);
     push(page, row_two("AGAIN"), relinked);
     EXPECT_EQ(second_row(page), "LATER");
@@ -145,7 +145,7 @@ TEST(WebPanelLine, GoneAndBackBetweenTwoLooksIsALoss) {
     ASSERT_EQ(page.open("serial"), LinkResult::ok);
     page.port().gone();
     page.port().opened();
-    page.tick();
+    page.service();
     EXPECT_EQ(page.link_state(), LinkState::lost);
 }
 
@@ -158,7 +158,7 @@ TEST(WebPanelLine, OutputIsBounded) {
     bool known = false;
     for (size_t k = 0; k < PagePort::output_limit + 10; ++k) page.key("KeyB", "b", {}, true, known);
     EXPECT_EQ(page.take_output().size(), PagePort::output_limit);
-    page.tick(LinkClock::now() + link_policy::key_write_limit + 10ms);
+    page.service(LinkClock::now() + link_policy::key_write_limit + 10ms);
     EXPECT_TRUE(page.take_output().empty());
 }
 

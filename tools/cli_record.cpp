@@ -16,8 +16,9 @@
 // --json one JSON object per line (record/decoder.h). --follow decodes a
 // link live, as it listens, until --for or a signal.
 //
-// Both drive their remote panel in one poll loop: the link's descriptor
-// and wake-up, the tick, and the signal watch.
+// Both drive their remote panel in one poll loop, the panel's own
+// wait-then-service (its watch: the link's descriptor, the next tick or
+// link deadline), with the signal watch beside it.
 #include <poll.h>
 
 #include <cerrno>
@@ -25,8 +26,8 @@
 #include <cstring>
 
 #include "panel/remote_panel.h"
-#include "record/decoder.h"
 #include "panel/session_recorder.h"
+#include "record/decoder.h"
 #include "tools/cli.h"
 #include "tools/cli_common.h"
 #include "tools/line_run.h"
@@ -42,22 +43,16 @@ int run_panel(RemotePanel& panel, std::optional<double> seconds, const std::stri
     if (signals.fd() < 0) {
         return report_line_failure(command + ": cannot watch for signals: " + std::strerror(errno));
     }
-    const LineClock::time_point start = LineClock::now();
-    const std::optional<LineClock::time_point> deadline = deadline_after(start, seconds);
-    LineClock::time_point next_tick = start + RemotePanel::tick_period;
+    const std::optional<LineClock::time_point> deadline = deadline_after(LineClock::now(), seconds);
     for (;;) {
-        LineClock::time_point now = LineClock::now();
+        const LineClock::time_point now = LineClock::now();
         if (deadline && now >= *deadline) return 0;
-        while (now >= next_tick) {
-            panel.tick();
-            next_tick += RemotePanel::tick_period;
-        }
         const LinkWatch watch = panel.watch();
         if (watch.wake && now >= *watch.wake) {
             panel.service(now);
             continue;
         }
-        int32_t timeout = milliseconds_until(next_tick);
+        int32_t timeout = -1;
         if (watch.wake) timeout = timeout_until(timeout, *watch.wake);
         if (deadline) timeout = timeout_until(timeout, *deadline);
         short events = 0;

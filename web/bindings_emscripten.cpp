@@ -56,8 +56,12 @@ int key_event(WebPanel& page, const std::string& code, const std::string& key, b
     return known ? sent : -1;
 }
 
-void tick(WebPanel& page) {
-    page.tick();
+void service(WebPanel& page) {
+    page.service();
+}
+
+int wait_ms(const WebPanel& page) {
+    return page.wait_ms();
 }
 
 int link_state(const WebPanel& page) {
@@ -94,7 +98,8 @@ EMSCRIPTEN_BINDINGS(zezodavoru) {
         .function("received", &received)
         .function("takeOutput", &take_output)
         .function("key", &key_event)
-        .function("tick", &tick)
+        .function("service", &service)
+        .function("waitMs", &wait_ms)
         .function("setScheme", &WebPanel::set_scheme)
         .function("setSize", &set_size)
         .function("width", &WebPanel::width)

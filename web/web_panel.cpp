@@ -6,7 +6,7 @@
 #include "image/window_image.h"
 #include "link/polled_link.h"
 
-WebPanel::WebPanel() : panel_({[this] { repaint_wanted_ = true; }, {}}) {
+WebPanel::WebPanel() : panel_({[this] { repaint_wanted_ = true; }, {}, {}}) {
     panel_.start();
 }
 
@@ -55,9 +55,11 @@ uint8_t WebPanel::key(std::string_view code, std::string_view key_name, PageModi
     return sent;
 }
 
-void WebPanel::tick(LinkClock::time_point now) {
-    panel_.tick();
-    service(now);
+int32_t WebPanel::wait_ms(LinkClock::time_point now) const {
+    const std::optional<LinkClock::time_point> wake = panel_.watch().wake;
+    if (!wake) return RemotePanel::tick_period.count();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*wake - now).count();
+    return static_cast<int32_t>(std::clamp<int64_t>(left, 0, RemotePanel::tick_period.count()));
 }
 
 void WebPanel::service(LinkClock::time_point now) {

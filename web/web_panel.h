@@ -9,9 +9,12 @@
 //
 // The script pushes what its line received through a fixed staging buffer
 // of one batch (input()), takes the key codes for its line after each key
-// (take_output()), calls tick() every tick period, and paints when
-// repaint_wanted() says so: paint() builds the picture at the size preset
-// as canvas pixels (RGBA, top row first), at most once per frame.
+// (take_output()), and runs the panel's loop (remote_panel.h) on its one
+// timer: it waits wait_ms() and calls service(), again and again, taking
+// the wait anew whenever it changed the panel (a target opened, bytes
+// received, a key). It paints when repaint_wanted() says so: paint() builds
+// the picture at the size preset as canvas pixels (RGBA, top row first), at
+// most once per frame.
 #pragma once
 
 #include <array>
@@ -54,8 +57,12 @@ public:
     uint8_t key(std::string_view code, std::string_view key_name, PageModifiers modifiers,
                 bool pressed, bool& known);
 
-    // The tick period's timer: the display's tick, then the link's time.
-    void tick(LinkClock::time_point now = LinkClock::now());
+    // How long the script's timer waits before the next service(): until
+    // the panel's next deadline (its tick or the link's), in whole
+    // milliseconds, 0 when it is due.
+    int32_t wait_ms(LinkClock::time_point now = LinkClock::now()) const;
+    // Does what is due by `now`: the link's time, then the display's tick.
+    void service(LinkClock::time_point now = LinkClock::now());
 
     // The picture's choices: a scheme (1 green, others blue) and a size 1..4
     // (others are ignored).
@@ -71,8 +78,6 @@ public:
     RemotePanel& panel() { return panel_; }
 
 private:
-    void service(LinkClock::time_point now);
-
     PagePort port_;
     bool repaint_wanted_ = true;
     int32_t scheme_ = 1;

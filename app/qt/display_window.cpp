@@ -29,7 +29,7 @@ QString shown_target(const std::string& target) {
 }  // namespace
 
 DisplayWindow::DisplayWindow(const ProgramSettings& settings, const QString& settings_path)
-    : panel_({[this] { update(); }, [this](LinkState) { show_link_state(); }}),
+    : panel_({[this] { update(); }, [this](LinkState) { show_link_state(); }, {}}),
       driver_(panel_),
       settings_(settings),
       saved_(settings),
@@ -42,6 +42,7 @@ DisplayWindow::DisplayWindow(const ProgramSettings& settings, const QString& set
     connect(&flush_timer_, &QTimer::timeout, this, &DisplayWindow::check_recording);
     flush_timer_.start(std::chrono::seconds(1));
     panel_.start();
+    driver_.rearm();
     apply_size();
     show_link_state();
 }

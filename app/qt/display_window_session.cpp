@@ -40,42 +40,26 @@ void DisplayWindow::check_recording() {
 
 bool DisplayWindow::play(const std::string& path, double speed) {
     end_playback();
-    // Checked here first, so that the reason a file cannot play is at hand.
-    std::optional<RecordingSource> source = open_recording_source(path);
-    std::string problem = "cannot be opened";
-    if (source) {
-        RecordingReader reader(std::move(*source));
-        problem = reader.read_header() ? std::string() : reader.problem();
-    }
-    if (!problem.empty()) {
-        panel_.close();
-        driver_.rearm();
+    std::string problem;
+    playback_link_ = play_recording(panel_, path, speed, problem);
+    driver_.rearm();
+    if (playback_link_ == nullptr) {
         failed_target_ = path;
         link_failure_ = QString::fromStdString(problem);
         show_link_state();
         return false;
     }
-    driver_.set_ticking(false);
     playback_ = path;
-    const LinkResult result = panel_.open([this, &path, speed](LinkEvents events) {
-        auto link = std::make_unique<PlaybackLink>(
-            std::move(events), [this] { panel_.tick(); }, path, speed);
-        playback_link_ = link.get();
-        return MadeLink{LinkResult::ok, std::move(link)};
-    });
-    if (result != LinkResult::ok) end_playback();
-    driver_.rearm();
     failed_target_.clear();
     link_failure_.clear();
     show_link_state();
-    return result == LinkResult::ok;
+    return true;
 }
 
 void DisplayWindow::end_playback() {
     if (playback_.empty()) return;
     playback_.clear();
     playback_link_ = nullptr;
-    driver_.set_ticking(true);
 }
 
 QString DisplayWindow::playback_text() const {

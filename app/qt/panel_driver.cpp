@@ -8,8 +8,6 @@ PanelDriver::PanelDriver(RemotePanel& panel, QObject* parent) : QObject(parent),
     wake_.setSingleShot(true);
     wake_.setTimerType(Qt::PreciseTimer);
     connect(&wake_, &QTimer::timeout, this, &PanelDriver::on_ready);
-    connect(&tick_, &QTimer::timeout, this, [this] { panel_.tick(); });
-    tick_.start(RemotePanel::tick_period);
 }
 
 void PanelDriver::on_ready() {
@@ -43,14 +41,5 @@ void PanelDriver::rearm() {
         wake_.start(std::max<std::chrono::milliseconds>(left, std::chrono::milliseconds(0)));
     } else {
         wake_.stop();
-    }
-}
-
-void PanelDriver::set_ticking(bool on) {
-    if (on == tick_.isActive()) return;
-    if (on) {
-        tick_.start(RemotePanel::tick_period);
-    } else {
-        tick_.stop();
     }
 }

@@ -1,7 +1,8 @@
-// Drives a remote panel from Qt's event loop: the panel's link is watched
-// with socket notifiers (input, and output while key codes wait) and a
-// single-shot timer for the moment it names; after each call the watch is
-// taken anew. The 100 ms tick runs on a timer of its own.
+// Drives a remote panel from Qt's event loop, as every loop drives it
+// (remote_panel.h): the panel's link is watched with socket notifiers
+// (input, and output while key codes wait) and a single-shot timer for the
+// moment the panel names (its next tick or the link's deadline); each of
+// them calls service(), and the watch is taken anew after it.
 //
 // A descriptor closed by the link (a hang-up) is never watched again: the
 // notifiers follow the watch right after the call that closed it, before
@@ -21,12 +22,9 @@ class PanelDriver : public QObject {
 public:
     explicit PanelDriver(RemotePanel& panel, QObject* parent = nullptr);
 
-    // Takes the panel's watch anew; after the panel was opened, closed or
-    // sent key codes.
+    // Takes the panel's watch anew; after the panel was started, opened,
+    // closed or sent key codes.
     void rearm();
-    // The 100 ms tick on or off: off while the link itself runs the
-    // display's timer (a recording played back).
-    void set_ticking(bool on);
 
 private:
     void on_ready();
@@ -36,5 +34,4 @@ private:
     std::unique_ptr<QSocketNotifier> writer_;
     int watched_fd_ = -1;
     QTimer wake_;
-    QTimer tick_;
 };

@@ -8,8 +8,8 @@
 // state outlives the window; its destructor destroys a window still there.
 //
 // Window creation starts the display session and its idle screen, places
-// the window at (window_x, window_y) in the size preset's size and starts the
-// 100 ms timer that drives the flash-text expiry and the blink clock, and
+// the window at (window_x, window_y) in the size preset's size, sets the
+// window's timer to the panel's first deadline (its clock's first tick) and
 // adds the session commands to its system menu (session_commands.h). The
 // preset's sizes follow the DPI of the window's monitor; when the window
 // moves to a monitor of another DPI (WM_DPICHANGED) it takes the rectangle
@@ -28,10 +28,20 @@
 // recorder keeps the last minutes for "Save recording...", and it writes
 // the session to a file when the command line asks for it.
 //
+// The loop: the panel is served on the window's thread, as every front end
+// serves it (panel/remote_panel.h). WinMain's loop (run_main_window_loop)
+// waits with MsgWaitForMultipleObjectsEx on the handles of the panel's
+// watch and its next deadline (the clock's next tick, the link's settle,
+// retry or key limit) as well as on the window's messages, and serves the
+// panel when a handle or the deadline has come. The modal loops of dialogs,
+// menus and moving the window wait on messages only, so two messages the
+// window dispatches in any loop serve the panel too: the window's timer,
+// set after every service to the panel's next deadline, and
+// panel_wake_message, which a thread of the link's own posts when it has
+// handed bytes on (at most one of them waits in the queue at a time).
+//
 // Threads: the window and everything in MainWindow belong to the main
-// thread, except what the link's reader thread touches: the panel's session
-// (fed one batch of received bytes at a time, behind the session's lock) and
-// `hwnd`, which the session's repaint callback reads.
+// thread; a thread of the link's own only posts panel_wake_message.
 #pragma once
 
 #include <windows.h>
@@ -53,7 +63,9 @@ inline constexpr char main_window_title[] = "Zezodavoru " ZEZ_VERSION;
 inline constexpr DWORD main_window_style = 0x00CA0000;
 // CS_VREDRAW | CS_HREDRAW | CS_OWNDC.
 inline constexpr UINT main_window_class_style = 0x23;
-inline constexpr auto main_timer_period_ms = static_cast<UINT>(RemotePanel::tick_period.count());
+// Posted to the window when the panel's watch was signalled from a thread
+// of the link's own: the panel is served.
+inline constexpr UINT panel_wake_message = WM_APP + 1;
 
 struct MainWindow {
     explicit MainWindow(HINSTANCE module);
@@ -86,6 +98,8 @@ struct MainWindow {
     // The device's panel: session, link (open from link_main_window until
     // unlink_main_window; key codes are sent only then) and key translator.
     RemotePanel panel;
+    // A panel_wake_message is in the queue: no second one is posted.
+    std::atomic<bool> wake_posted{false};
 };
 
 // The state of a main window, or null for any other window.
@@ -117,6 +131,14 @@ bool main_window_linked(const MainWindow& window);
 // "Qor Link Lost" while the port is gone and being reopened, else "Qor
 // Linked".
 const char* link_state_text(const MainWindow& window);
+
+// Serves the panel (what is due by now) and sets the window's timer to its
+// next deadline.
+void serve_main_window(MainWindow& window);
+// The program's message loop, until WM_QUIT: dispatches the messages of
+// this thread and serves the window's panel when the handles of its watch
+// are signalled or its deadline comes. Returns WM_QUIT's exit code.
+int run_main_window_loop(MainWindow& window);
 
 // The port number of the program's command line ("5", spaces around it
 // allowed): 1..255, else nothing (the argument is ignored).

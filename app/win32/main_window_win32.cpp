@@ -2,16 +2,17 @@
 // handler per message, dispatched by main_window_proc to the window's
 // MainWindow.
 //
-// Threads: everything here runs on the main thread. The link's reader
-// thread feeds the session and asks for repaints with redraw_main_window,
-// which waits until this thread has painted; so when this thread waits for
-// the reader (link closing, window destruction) it serves sent messages
-// meanwhile.
+// Threads: everything here runs on the main thread, the panel's service
+// included; a thread of the link's own only posts panel_wake_message.
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include "app/win32/main_window.h"
 #include "app/win32/paint_win32.h"
@@ -26,7 +27,14 @@ MainWindow::MainWindow(HINSTANCE module)
       panel({[this] {
                  if (const HWND window = hwnd.load()) redraw_main_window(window);
              },
-             nullptr}) {
+             nullptr,
+             [this] {
+                 // Coalesced: one wake in the queue serves all that came.
+                 if (wake_posted.exchange(true)) return;
+                 const HWND window = hwnd.load();
+                 if (window == nullptr || !PostMessageA(window, panel_wake_message, 0, 0))
+                     wake_posted = false;
+             }}) {
     panel.set_tap(recorder.tap());
 }
 
@@ -44,13 +52,12 @@ LRESULT on_create(MainWindow& window, HWND hwnd) {
     if (!window.panel.start()) return -1;  // CreateWindowExA fails
     add_session_commands(hwnd);
     resize_main_window(window);
-    SetTimer(hwnd, ID_MAIN_TIMER, main_timer_period_ms, nullptr);
+    serve_main_window(window);
     return 0;
 }
 
-// The session may stop only once the reader can no longer hand it a byte:
-// the link is closed first, which returns after the reader has ended
-// (serving its pending repaint meanwhile).
+// The link is closed before the session stops (its reader thread has ended
+// when the close returns).
 LRESULT on_destroy(MainWindow& window, HWND hwnd) {
     window.panel.stop();
     KillTimer(hwnd, ID_MAIN_TIMER);
@@ -61,9 +68,16 @@ LRESULT on_destroy(MainWindow& window, HWND hwnd) {
 
 // Sends the key's code while the link is open (its write result is of no
 // interest to the keyboard); the translator's chord follows the keys either
-// way, and nothing is queued while the link is closed.
+// way, and nothing is queued while the link is closed or a recording plays.
 KeyResult deliver(MainWindow& window, KeyResult result) {
-    if (result.code != 0) window.panel.send(result.code);
+    if (result.code == 0) return result;
+    // A recording played back takes no keys.
+    if (const Link* link = window.panel.link(); link != nullptr && link->plays_ticks()) {
+        return result;
+    }
+    window.panel.send(result.code);
+    // A code the line did not take at once has a write limit to keep.
+    serve_main_window(window);
     return result;
 }
 
@@ -191,11 +205,14 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         case WM_SYSCOMMAND:
             return on_sys_command(window, hwnd, wparam, lparam);
         case WM_TIMER:
-            window.panel.tick();
-            check_recording(window);
+            serve_main_window(window);
             return 1;
         case WM_RBUTTONDOWN:
             return on_right_button(window);
+        case panel_wake_message:
+            window.wake_posted = false;
+            serve_main_window(window);
+            return 0;
         default:
             return DefWindowProcA(hwnd, message, wparam, lparam);
     }
@@ -209,14 +226,62 @@ void resize_main_window(MainWindow& window) {
                  size.window_cy, SWP_SHOWWINDOW);
 }
 
+namespace {
+
+// Milliseconds from now until `when`, rounded up; 0 once it has come.
+DWORD milliseconds_until(LinkClock::time_point when) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - LinkClock::now());
+    return static_cast<DWORD>(std::clamp<int64_t>(left.count(), 0, INT32_MAX));
+}
+
+}  // namespace
+
+void serve_main_window(MainWindow& window) {
+    window.panel.service(LinkClock::now());
+    const HWND hwnd = window.hwnd.load();
+    if (hwnd == nullptr) return;
+    const std::optional<LinkClock::time_point> wake = window.panel.watch().wake;
+    if (wake) {
+        SetTimer(hwnd, ID_MAIN_TIMER, milliseconds_until(*wake), nullptr);
+    } else {
+        KillTimer(hwnd, ID_MAIN_TIMER);
+    }
+    check_recording(window);
+}
+
+int run_main_window_loop(MainWindow& window) {
+    MSG message{};
+    for (;;) {
+        const LinkWatch watch = window.panel.watch();
+        std::array<HANDLE, std::tuple_size_v<decltype(watch.handles)>> handles{};
+        DWORD count = 0;
+        for (const LinkHandle handle : watch.handles) {
+            if (handle != nullptr) handles[count++] = static_cast<HANDLE>(handle);
+        }
+        const DWORD timeout = watch.wake ? milliseconds_until(*watch.wake) : INFINITE;
+        // MWMO_INPUTAVAILABLE: messages already in the queue end the wait
+        // at once too, not only those that came after the last look.
+        const DWORD woke = MsgWaitForMultipleObjectsEx(count, handles.data(), timeout, QS_ALLINPUT,
+                                                       MWMO_INPUTAVAILABLE);
+        if (woke != WAIT_OBJECT_0 + count) serve_main_window(window);
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+
 const char* link_main_window(MainWindow& window) {
     unlink_main_window(window);
     const LinkResult result = window.panel.open("COM" + std::to_string(window.settings.com_port));
+    serve_main_window(window);
     return result == LinkResult::ok ? nullptr : open_failure_text(result);
 }
 
 void unlink_main_window(MainWindow& window) {
     window.panel.close();
+    serve_main_window(window);
 }
 
 bool main_window_linked(const MainWindow& window) {

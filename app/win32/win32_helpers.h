@@ -2,9 +2,8 @@
 //
 // Owners of GDI handles: each releases its handle with the matching call
 // when it goes out of scope, so that no path through a paint or a test leaks
-// a device context, brush or bitmap. The kernel-handle owner and the wait
-// that serves sent messages are shared with the serial link
-// (platform/handles_win32.h).
+// a device context, brush or bitmap. The kernel-handle owner is shared with
+// the links (platform/handles_win32.h).
 #pragma once
 
 #include <windows.h>

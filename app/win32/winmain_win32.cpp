@@ -1,11 +1,11 @@
 // The program's entry point: common controls, the command line
 // (program_options.h), the main window's state with its settings, the
 // recording the command line asks for, the main window, the link or
-// playback it asks for, and the message loop. Everything the program keeps
-// lives in that state, which lives as long as WinMain. Exit code 1 when the
-// window class or the window (with its display controller) cannot be
-// created, or the recording cannot be written; 2 for a mistake on the
-// command line.
+// playback it asks for, and the message loop that serves the window's panel
+// (run_main_window_loop). Everything the program keeps lives in that state,
+// which lives as long as WinMain. Exit code 1 when the window class or the
+// window (with its display controller) cannot be created, or the recording
+// cannot be written; 2 for a mistake on the command line.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commctrl.h>
@@ -16,11 +16,12 @@
 #include "app/win32/program_options.h"
 #include "app/win32/session_commands.h"
 #include "app/win32/settings_file.h"
+#include "panel/playback_link.h"
 
 namespace {
 
-void say(const std::string& text, UINT icon) {
-    MessageBoxA(nullptr, text.c_str(), main_window_title, MB_OK | icon);
+void say(HWND owner, const std::string& text, UINT icon) {
+    MessageBoxA(owner, text.c_str(), main_window_title, MB_OK | icon);
 }
 
 // What the recording's header names as linked.
@@ -30,15 +31,23 @@ std::string linked_target(const ProgramOptions& options) {
     return options.target;
 }
 
-// Links what the command line names, once the window shows.
+// Links or plays what the command line names, once the window shows.
 void link_from_command_line(MainWindow& window, const ProgramOptions& options) {
-    if (options.com_port) {
+    if (!options.play_path.empty()) {
+        std::string problem;
+        if (play_recording(window.panel, options.play_path, options.speed, problem) == nullptr) {
+            say(window.hwnd.load(), options.play_path + ": " + problem, MB_ICONWARNING);
+        }
+        serve_main_window(window);
+    } else if (options.com_port) {
         window.settings.com_port = *options.com_port;
         link_main_window(window);
     } else if (!options.target.empty()) {
         const LinkResult result = window.panel.open(options.target);
+        serve_main_window(window);
         if (result != LinkResult::ok) {
-            say(options.target + ": " + link_result_text(result), MB_ICONWARNING);
+            say(window.hwnd.load(), options.target + ": " + link_result_text(result),
+                MB_ICONWARNING);
         }
     }
 }
@@ -54,7 +63,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     ProgramOptions options;
     const OptionsOutcome outcome = parse_program_options(program_arguments(), options);
     if (outcome.exit_status) {
-        say(outcome.text, *outcome.exit_status == 0 ? MB_ICONINFORMATION : MB_ICONERROR);
+        say(nullptr, outcome.text, *outcome.exit_status == 0 ? MB_ICONINFORMATION : MB_ICONERROR);
         return *outcome.exit_status;
     }
 
@@ -64,7 +73,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     std::string error;
     if (!options.record_path.empty() &&
         !record_session(window, options.record_path, linked_target(options), error)) {
-        say(error, MB_ICONERROR);
+        say(nullptr, error, MB_ICONERROR);
         return 1;
     }
 
@@ -75,12 +84,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     UpdateWindow(hwnd);
     link_from_command_line(window, options);
 
-    MSG message{};
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    const int status = run_main_window_loop(window);
     // The link's closing was the recording's last event.
     window.recorder.stop_recording(error);
-    return static_cast<int>(message.wParam);
+    return status;
 }

@@ -11,8 +11,10 @@ device streams with `zezodavoru-cli device` and compares the window's client
 area, dot for dot, with the picture `zezodavoru-cli replay --png` draws for
 the same stream. It pulls the line away and brings it back under the same
 name (the program must relink by itself), starts the program with a port
-number on its command line, sends bursts as fast as the line takes them, and
-sets the prefix's screen to 192 DPI for one start.
+number on its command line, sends bursts as fast as the line takes them,
+types keys into a line nobody reads (its way out full), reaches a port that
+ser2net serves as raw TCP (socket://), and sets the prefix's screen to 192
+DPI for one start.
 
 Each check prints "ok - ..." or "not ok - ..."; the last line is
 "N passed, M failed". Every wait has a time-out; every process started here
@@ -21,9 +23,11 @@ is ended here (and its pid is listed in WORK/pids for the shell's trap).
 
 import os
 import signal
+import socket as socket_module
 import subprocess
 import sys
 import time
+import tty
 
 from PIL import Image, ImageFilter
 
@@ -679,6 +683,102 @@ def command_line_and_burst():
         check(prog.close() == 0, "the program closes")
 
 
+def deaf_line():
+    """A line whose way out is full: a pseudo-terminal whose master this
+    script holds and never reads, its output buffer filled first. 40 keys
+    typed meanwhile must not hold the window: it goes on answering and
+    painting what the device sends."""
+    master, slave = os.openpty()
+    tty.setraw(slave)
+    path = os.ttyname(slave)
+    link_com_port(PREFIX, COM, path)
+    prog = Program("deaf", cfg(COM, 1, 4))
+    try:
+        # The way out filled up to the brim through a second opener.
+        filler = os.open(path, os.O_WRONLY | os.O_NONBLOCK | os.O_NOCTTY)
+        try:
+            while True:
+                os.write(filler, b"\x55" * 1024)
+        except BlockingIOError:
+            pass
+        os.close(filler)
+        prog.p = spawn(["wine", prog.exe, str(COM)], cwd=prog.folder)
+        if not check(drv.ask("wait", MAIN, 20000, timeout=30) == "ok",
+                     "the program starts linked to a line nobody reads"):
+            return
+        time.sleep(1.0)  # past the settle
+        focus_main()
+        start = time.monotonic()
+        for _ in range(4):
+            xdo("type", "--delay", "20", "abcdefghij")
+        typed = time.monotonic() - start
+        stream = os.path.join(WORK, "deaf.hex")
+        with open(stream, "w") as f:
+            f.write("87 8C 02 " + " ".join("%02X" % ord(c) for c in "the line is deaf    ") + "\n")
+        with open(stream) as f:
+            os.write(master, bytes.fromhex(f.read()))
+        answered = drv.ask("ping", MAIN, 1000) == "ok"
+        ok, detail, shot = screen_agrees(stream, 1, timeout=10)
+        check(answered and ok,
+              "with the way out full, 40 keys typed, the window answers and paints what the "
+              "device sends", f"typed in {typed:.1f} s, answered {answered}; {detail}")
+        check(prog.close() == 0, "the program closes with the way out full")
+    finally:
+        os.close(master)
+        os.close(slave)
+        unlink_com_port(PREFIX, COM)
+
+
+def socket_port_through_ser2net():
+    """socket:// through Debian's ser2net serving a pseudo-terminal as raw
+    TCP on a loopback port: a stream with 0xFF bytes draws dot for dot, and
+    keys come back."""
+    line = Line("net")
+    with socket_module.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        tcp_port = s.getsockname()[1]
+    server = spawn(["ser2net", "-n", "-d", "-Y",
+                    f"connection: &e2e#  accepter: tcp,127.0.0.1,{tcp_port}#  "
+                    f"connector: serialdev(nouucplock=true),{line.program_end},19200n81,local#  "
+                    "options:#    chardelay: false"])
+    unlink_com_port(PREFIX, COM)
+    wait_until(lambda: subprocess.run(["ss", "-ltn", f"sport = :{tcp_port}"], capture_output=True,
+                                      text=True).stdout.count("LISTEN") > 0, 5, 0.1)
+    url = f"socket://127.0.0.1:{tcp_port}"
+    prog = Program("socket", cfg(0, 1, 4))
+    prog.p = spawn(["wine", prog.exe, url], cwd=prog.folder)
+    try:
+        if not check(drv.ask("wait", MAIN, 20000, timeout=30) == "ok",
+                     f"the program starts with {url}"):
+            return
+        if check(open_setup(), "the setup dialog opens"):
+            seen = dialog_text(ID_LINK_TEXT, "Qor Linked")
+            check(seen == "Qor Linked", f"{url} links through ser2net", str(seen))
+            press(SETUP, ID_CANCEL, gone=SETUP)
+        time.sleep(0.6)  # past the settle
+        stream = os.path.join(WORK, "socket.hex")
+        with open(stream, "w") as f:
+            # 0xFF: a full block in row 3; then text of row 2.
+            f.write("87 8C 03 FF FF 41 FF 42 FF FF 00 8C 02 "
+                    + " ".join("%02X" % ord(c) for c in "over the network   ") + "\n")
+        codes = device_send(line, stream)
+        check(codes == [], "the device sends a stream with 0xFF bytes", str(codes))
+        ok, detail, _ = screen_agrees(stream, 1)
+        check(ok, "a stream with 0xFF bytes through socket:// draws dot for dot as replay",
+              detail)
+        focus_main()
+        listener = Listener(line, 10)
+        time.sleep(0.5)
+        xdo("key", "a")
+        xdo("key", "F10")
+        got = listener.codes(2, 5)
+        check(got == ["41", "b9"], "keys come back through socket://", " ".join(got))
+        check(prog.close() == 0, "the program closes")
+    finally:
+        stop(server)
+        line.close()
+
+
 def dense_screen():
     """A screen of 192 DPI (LogPixels in the prefix, as a 200% setting
     makes it): the size-4 window is twice 500 x 185 and shows the picture
@@ -727,9 +827,14 @@ def main():
     try:
         if check(drv.ask("find", MAIN, timeout=60) == "none", "the UI driver runs under Wine"):
             only = os.environ.get("ZEZ_E2E_ONLY", "").split()
-            for part in (first_run_and_link, short_settings_file, unwritable_folder,
-                         settings_path_is_folder, sizes_and_scheme_2, command_line_and_burst,
-                         dense_screen):
+            parts = [first_run_and_link, short_settings_file, unwritable_folder,
+                     settings_path_is_folder, sizes_and_scheme_2, command_line_and_burst,
+                     deaf_line, dense_screen]
+            # socket:// is reached from the command line, whose URL form is
+            # checked once the program's command line takes one.
+            if os.environ.get("ZEZ_E2E_SOCKET"):
+                parts.append(socket_port_through_ser2net)
+            for part in parts:
                 if only and part.__name__ not in only:
                     continue
                 start = time.monotonic()

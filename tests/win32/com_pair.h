@@ -14,16 +14,25 @@
 //                            it is there
 //   ZEZ_TEST_VANISH_PEER     Windows path of that pair's far end
 //   ZEZ_TEST_FILE_PORT       port number that names an ordinary file
+//   ZEZ_TEST_SOCKET_PORT     TCP port on 127.0.0.1 where ser2net serves a
+//                            pair's near end as raw TCP
+//   ZEZ_TEST_SOCKET_PEER     Windows path of that pair's far end
+//
+// serve_until is the program's message loop in small, for the links these
+// tests drive themselves.
 #pragma once
 
 #include <windows.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "link/link.h"
 
 using TestClock = std::chrono::steady_clock;
 
@@ -52,6 +61,34 @@ bool eventually(DWORD ms, Condition done) {
         Sleep(10);
     }
     return true;
+}
+
+// Waits on the link's handles until its deadline (10 ms at most), then
+// serves it, until `done` holds or `ms` have passed.
+template <class Done>
+bool serve_until(Link& link, DWORD ms, Done done) {
+    const auto start = TestClock::now();
+    while (!done()) {
+        if (elapsed_ms(start) > ms) return false;
+        const LinkWatch watch = link.watch();
+        std::array<HANDLE, 2> handles{};
+        DWORD count = 0;
+        for (LinkHandle handle : watch.handles) {
+            if (handle != nullptr) handles[count++] = handle;
+        }
+        if (count > 0) {
+            WaitForMultipleObjects(count, handles.data(), FALSE, 10);
+        } else {
+            Sleep(10);
+        }
+        link.service(LinkClock::now());
+    }
+    return true;
+}
+
+// Serves the link for `ms`.
+inline void serve_for(Link& link, DWORD ms) {
+    serve_until(link, ms, [] { return false; });
 }
 
 // The far end of the main pair.

@@ -1,4 +1,5 @@
-// The main window's session commands under Wine: the system menu's items
+// The command line of the Windows program, and the main window's session
+// commands under Wine: the system menu's items
 // below the system's own, the screen's rows on the clipboard, and the
 // files the commands write by the output file's rules on Windows (a folder,
 // a device or a read-only file in the way is refused and left as it was, a
@@ -16,10 +17,45 @@
 #include <vector>
 
 #include "app/win32/main_window.h"
+#include "app/win32/program_options.h"
 #include "app/win32/resource_ids.h"
 #include "record/recording.h"
 
 namespace {
+
+TEST(ProgramOptions, APortAURLARecordingOrAPlaybackAndEachMistakeSaid) {
+    ProgramOptions o;
+    EXPECT_FALSE(parse_program_options({"COM1x", "12"}, o).exit_status);
+    EXPECT_EQ(o.com_port, 12);  // a word that names no port is passed over
+    o = {};
+    EXPECT_FALSE(parse_program_options({"--record", "r.jsonl", "com5"}, o).exit_status);
+    EXPECT_EQ(o.com_port, 5);
+    EXPECT_EQ(o.record_path, "r.jsonl");
+    o = {};
+    EXPECT_FALSE(parse_program_options({"socket://lab:4000"}, o).exit_status);
+    EXPECT_EQ(o.target, "socket://lab:4000");
+    EXPECT_FALSE(o.com_port);
+    o = {};
+    EXPECT_FALSE(parse_program_options({"--play", "p.jsonl", "--speed", "2.5"}, o).exit_status);
+    EXPECT_EQ(o.play_path, "p.jsonl");
+    EXPECT_EQ(o.speed, 2.5);
+
+    const std::vector<std::vector<std::string>> mistakes = {
+        {"--speed", "2"},          {"--play", "p", "--speed", "0"}, {"--play", "p", "--speed", "x"},
+        {"--play", "p", "7"},      {"--record"},                    {"--record", ""},
+        {"--unknown"},
+    };
+    for (const std::vector<std::string>& words : mistakes) {
+        o = {};
+        const OptionsOutcome outcome = parse_program_options(words, o);
+        EXPECT_EQ(outcome.exit_status, 2) << words.front();
+        EXPECT_EQ(outcome.text.rfind("zezodavoru: ", 0), 0u) << outcome.text;
+    }
+    const OptionsOutcome help = parse_program_options({"--help"}, o);
+    EXPECT_EQ(help.exit_status, 0);
+    EXPECT_NE(help.text.find("--play"), std::string::npos);
+    EXPECT_EQ(parse_program_options({"--version"}, o).text, "zezodavoru " ZEZ_VERSION);
+}
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -8,7 +8,9 @@
 #     again under the same names when it creates a second one, as a USB
 #     adapter is pulled and plugged back (the script deletes each file once
 #     it has done what it asks);
-#   - a COM port that names an ordinary file.
+#   - a COM port that names an ordinary file;
+#   - a pair whose near end ser2net serves as raw TCP on a loopback port
+#     (when ser2net is there), for socket://.
 # Port numbers are claimed from 101 up among the names free in the Wine
 # prefix, so that runs beside each other do not meet. Everything is removed
 # again on exit, whatever happens.
@@ -31,12 +33,16 @@ wineserver >/dev/null 2>&1 </dev/null || true
 work="$(mktemp -d /tmp/zez-com.XXXXXX)"
 claimed=()
 main_socat=""
+net_socat=""
+server=""
 watcher=""
 
 cleanup() {
   set +e
   [ -n "$watcher" ] && kill "$watcher" 2>/dev/null
   [ -n "$main_socat" ] && kill "$main_socat" 2>/dev/null
+  [ -n "$server" ] && kill "$server" 2>/dev/null
+  [ -n "$net_socat" ] && kill "$net_socat" 2>/dev/null
   [ -f "$work/vanish.pid" ] && kill "$(cat "$work/vanish.pid")" 2>/dev/null
   for link in "${claimed[@]}"; do rm -f "$link"; done
   if [ -n "${XVFB_PID:-}" ]; then
@@ -123,5 +129,18 @@ export ZEZ_TEST_VANISH_RETURN
 ZEZ_TEST_VANISH_PEER="$(windows_path "$work/v-far")"
 export ZEZ_TEST_VANISH_PEER
 export ZEZ_TEST_FILE_PORT="$file_port"
+
+if command -v ser2net >/dev/null; then
+  socat pty,raw,echo=0,link="$work/n-near" pty,raw,echo=0,link="$work/n-far" 2>/dev/null &
+  net_socat=$!
+  wait_for "$work/n-near" && wait_for "$work/n-far"
+  tcp_port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  ser2net -n -d -Y "connection: &test#  accepter: tcp,127.0.0.1,$tcp_port#  connector: serialdev(nouucplock=true),$work/n-near,19200n81,local#  options:#    chardelay: false" >/dev/null 2>&1 &
+  server=$!
+  for _ in $(seq 50); do ss -ltn "sport = :$tcp_port" | grep -q LISTEN && break; sleep 0.1; done
+  export ZEZ_TEST_SOCKET_PORT="$tcp_port"
+  ZEZ_TEST_SOCKET_PEER="$(windows_path "$work/n-far")"
+  export ZEZ_TEST_SOCKET_PEER
+fi
 
 timeout -k 5 120 wine "$exe" "$@"

@@ -1,14 +1,14 @@
 // The page's script: the line transports (Web Serial, WebSocket), the timer,
 // the keys and the canvas around the panel of the module (Module.WebPanel).
-// The panel keeps the link policy, the keys' codes and the picture; this
-// script only moves bytes, keeps time and paints, once per animation frame
-// when the panel asks for a repaint.
+// The panel keeps the link policy, the clock, the keys' codes and the
+// picture; this script only moves bytes, waits and paints: its one timer
+// waits until the panel's next deadline and then services the panel, and
+// it paints once per animation frame when the panel asks for a repaint.
 "use strict";
 
 var Module = (function () {
   const SERIAL_OPTIONS = {baudRate: 19200, dataBits: 8, parity: "none", stopBits: 1,
                           flowControl: "none"};
-  const TICK_MS = 100;
   const $ = (id) => document.getElementById(id);
   const canvas = $("glass");
   const context = canvas.getContext("2d");
@@ -20,6 +20,7 @@ var Module = (function () {
   let panel = null;
   let line = null;  // the transport of the page's own line, if one is open
   let paintAsked = false;
+  let timer = null;  // the wait for the panel's next deadline
 
   // ---- Painting
 
@@ -66,6 +67,7 @@ var Module = (function () {
       panel.received(batch.length);
     }
     askPaint();
+    schedule();
   }
 
   function flushOutput() {
@@ -126,7 +128,7 @@ var Module = (function () {
         this.writer = null;
       }
       panel.portGone();
-      tick();
+      serve();
     }
 
     // The port is back: the link finds it open at its next try.
@@ -190,7 +192,7 @@ var Module = (function () {
           if (this.socket !== socket) return;
           this.socket = null;
           panel.portGone();
-          tick();
+          serve();
         };
       });
     }
@@ -238,6 +240,7 @@ var Module = (function () {
     }
     showState();
     askPaint();
+    schedule();
     canvas.focus();
   }
 
@@ -276,16 +279,27 @@ var Module = (function () {
       status.sent.push(code);
       flushOutput();
       askPaint();
+      schedule();
     }
   }
 
-  // ---- The timer
+  // ---- The timer: the panel's loop
 
-  function tick() {
-    panel.tick();
+  function serve() {
+    panel.service();
     flushOutput();
     showState();
     askPaint();
+    schedule();
+  }
+
+  // Waits anew for the panel's next deadline (its tick, or the link's).
+  function schedule() {
+    if (timer !== null) clearTimeout(timer);
+    timer = setTimeout(() => {
+      timer = null;
+      serve();
+    }, panel.waitMs());
   }
 
   // ---- Fullscreen and the Keyboard Lock
@@ -326,7 +340,7 @@ var Module = (function () {
     $("size").onchange = () => { panel.setSize(Number($("size").value)); askPaint(); };
     $("scheme").onchange = () => { panel.setScheme(Number($("scheme").value)); askPaint(); };
     $("fullscreen").onclick = fullscreen;
-    setInterval(tick, TICK_MS);
+    schedule();
 
     showState();
     askPaint();
