@@ -41,8 +41,12 @@ TEST(ProgramOptions, APortAURLARecordingOrAPlaybackAndEachMistakeSaid) {
     EXPECT_EQ(o.speed, 2.5);
 
     const std::vector<std::vector<std::string>> mistakes = {
-        {"--speed", "2"},          {"--play", "p", "--speed", "0"}, {"--play", "p", "--speed", "x"},
-        {"--play", "p", "7"},      {"--record"},                    {"--record", ""},
+        {"--speed", "2"},
+        {"--play", "p", "--speed", "0"},
+        {"--play", "p", "--speed", "x"},
+        {"--play", "p", "7"},
+        {"--record"},
+        {"--record", ""},
         {"--unknown"},
     };
     for (const std::vector<std::string>& words : mistakes) {
