@@ -17,8 +17,6 @@
 
 #include <string>
 
-#include "image/window_image.h"
-
 struct MainWindow;
 
 // Appends the commands to the window's system menu.
@@ -31,18 +29,12 @@ bool run_session_command(MainWindow& window, WPARAM id);
 // `error` set.
 bool save_recording(MainWindow& window, const std::string& path, std::string& error);
 bool save_picture(MainWindow& window, const std::string& path, std::string& error);
-// The picture the window shows: the window image of the display's dots in
-// the settings' colour scheme, at the size preset's image size.
-WindowPicture main_window_picture(MainWindow& window);
-// The screen's rows as Unicode text on the clipboard, a line break after
-// each; false if the clipboard could not be had.
-bool copy_screen_text(MainWindow& window);
 
 // Writes the session to `path` from now on, `target` being what is (or is
 // about to be) linked. False, with `error` set, if the file cannot be
 // written.
 bool record_session(MainWindow& window, const std::string& path, const std::string& target,
                     std::string& error);
-// From the window's timer: flushes the recording once a second and, if it
-// stopped, says why, once.
+// At every service of the panel: flushes the recording once a second and,
+// if it stopped, says why, once.
 void check_recording(MainWindow& window);

@@ -15,6 +15,7 @@
 #include "app/win32/picture_file.h"
 #include "app/win32/resource_ids.h"
 #include "app/win32/session_commands.h"
+#include "image/window_image.h"
 
 namespace {
 
@@ -108,6 +109,22 @@ bool put_on_clipboard(HWND owner, const std::wstring& text) {
     return put;
 }
 
+// The picture the window shows: the window image of the display's dots in
+// the settings' colour scheme, at the size preset's image size.
+WindowPicture main_window_picture(MainWindow& window) {
+    const std::optional<ScreenSnapshot> screen = window.panel.screen();
+    if (!screen) return {};
+    return window_picture(screen->dots, screen->dot_width, screen->dot_height,
+                          window.settings.color_scheme, window.settings.size_preset);
+}
+
+// The screen's rows as Unicode text on the clipboard, a line break after
+// each; false if the clipboard could not be had.
+bool copy_screen_text(MainWindow& window) {
+    const std::optional<ScreenSnapshot> screen = window.panel.screen();
+    return screen && put_on_clipboard(window.hwnd.load(), wide_text(screen_text(*screen, "\r\n")));
+}
+
 }  // namespace
 
 void add_session_commands(HWND hwnd) {
@@ -145,20 +162,8 @@ bool save_recording(MainWindow& window, const std::string& path, std::string& er
     return window.recorder.save_flight(path, window.panel.target(), error);
 }
 
-WindowPicture main_window_picture(MainWindow& window) {
-    const std::optional<ScreenSnapshot> screen = window.panel.screen();
-    if (!screen) return {};
-    return window_picture(screen->dots, screen->dot_width, screen->dot_height,
-                          window.settings.color_scheme, window.settings.size_preset);
-}
-
 bool save_picture(MainWindow& window, const std::string& path, std::string& error) {
     return write_png_file(path, main_window_picture(window), error);
-}
-
-bool copy_screen_text(MainWindow& window) {
-    const std::optional<ScreenSnapshot> screen = window.panel.screen();
-    return screen && put_on_clipboard(window.hwnd.load(), wide_text(screen_text(*screen, "\r\n")));
 }
 
 bool record_session(MainWindow& window, const std::string& path, const std::string& target,
