@@ -50,8 +50,8 @@ LRESULT on_create(MainWindow& window, HWND hwnd) {
     window.hwnd = hwnd;
     window.dpi = window_dpi(hwnd);
     if (!window.panel.start()) return -1;  // CreateWindowExA fails
-    add_session_commands(hwnd);
     resize_main_window(window);
+    add_session_commands(hwnd);
     serve_main_window(window);
     return 0;
 }

@@ -646,6 +646,7 @@ def command_line_and_burst():
     if not check(drv.ask("wait", MAIN, 20000, timeout=30) == "ok",
                  f"the program starts with the argument {COM}"):
         return
+    window_rect_for(4)  # the window is found before it takes its size
     if check(open_setup(), "the setup dialog opens"):
         texts = [dialog_text(ID_LINK_TEXT, "Qor Linked"), drv.ask("text", SETUP, ID_OPEN_CLOSE),
                  drv.ask("text", SETUP, ID_PORT_TEXT)]
@@ -753,6 +754,7 @@ def socket_port_through_ser2net():
         if not check(drv.ask("wait", MAIN, 20000, timeout=30) == "ok",
                      f"the program starts with {url}"):
             return
+        window_rect_for(4)  # the window is found before it takes its size
         if check(open_setup(), "the setup dialog opens"):
             seen = dialog_text(ID_LINK_TEXT, "Qor Linked")
             check(seen == "Qor Linked", f"{url} links through ser2net", str(seen))
