@@ -18,9 +18,11 @@ foreach(library IN LISTS zez_fuzz_libraries)
 endforeach()
 
 # The command-line tool's readers are compiled only into the tool; their
-# harness compiles the two sources itself.
+# harness compiles them itself, with the hex digits and decimal numbers
+# they read by.
 set(zez_fuzz_cli_readers_sources
-    ${PROJECT_SOURCE_DIR}/tools/cli_common.cpp ${PROJECT_SOURCE_DIR}/tools/byte_stream.cpp)
+    ${PROJECT_SOURCE_DIR}/tools/cli_common.cpp ${PROJECT_SOURCE_DIR}/tools/byte_stream.cpp
+    ${PROJECT_SOURCE_DIR}/record/hex.cpp ${PROJECT_SOURCE_DIR}/link/decimal.cpp)
 
 # The telnet layer of network links is compiled into its harness, over the
 # system's libtelnet (found in link/).
@@ -29,7 +31,8 @@ set(zez_fuzz_com_port_telnet_libraries PkgConfig::libtelnet)
 
 # The recording reader's harness compiles the format and the reader itself.
 set(zez_fuzz_recording_reader_sources
-    ${PROJECT_SOURCE_DIR}/record/recording.cpp ${PROJECT_SOURCE_DIR}/record/recording_reader.cpp)
+    ${PROJECT_SOURCE_DIR}/record/hex.cpp ${PROJECT_SOURCE_DIR}/record/recording.cpp
+    ${PROJECT_SOURCE_DIR}/record/recording_reader.cpp)
 
 add_custom_target(zez_fuzzers)
 file(GLOB fuzz_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)

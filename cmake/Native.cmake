@@ -18,8 +18,9 @@ endif()
 # What the tests run, for the sanitizer presets, which build no more:
 # zez_tests is every program a test runs or inspects, zez_threads_tests those
 # of the tests labelled "threads" (the only ones run under ThreadSanitizer).
-# The tests that read sources only (layers, make_icon) give the same answer
-# in every configuration: the sanitizer test presets leave them out.
+# The tests that read sources only (layers, make_icon, docs_links) give the
+# same answer in every configuration: the sanitizer test presets leave them
+# out.
 add_custom_target(zez_tests)
 add_custom_target(zez_threads_tests)
 
@@ -69,12 +70,15 @@ add_test(NAME static_state
   COMMAND bash ${PROJECT_SOURCE_DIR}/tests/static_state.sh ${CMAKE_NM} ${zez_product_objects}
   COMMAND_EXPAND_LISTS)
 
-# The icon tool's PNGs against its .ico (tests/icon), where Python is there.
+# The icon tool's PNGs against its .ico (tests/icon), and the links of the
+# README and the manual (tests/docs_links.py), where Python is there.
 find_package(Python3 COMPONENTS Interpreter)
 if(Python3_Interpreter_FOUND)
   add_test(NAME make_icon
     COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/icon/make_icon_test.py
             ${PROJECT_SOURCE_DIR}/tools/make_icon.py)
+  add_test(NAME docs_links
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/docs_links.py ${PROJECT_SOURCE_DIR})
 endif()
 
 # The layer rules over the whole source tree, headers included.

@@ -3,14 +3,16 @@
 # zezodavoru_VERSION_amd64.deb from the native one, both named from the
 # project version.
 #
-# The zip holds the standalone program with the README, licence and
+# The zip holds the standalone program with the README, the manual (docs/,
+# beside the README so that its links lead there), the licence and the
 # changelog. The Debian package holds the two commands (their install rules
 # are with their targets), what a desktop wants of a program (menu entry,
 # icon theme sizes drawn by tools/make_icon.py, manual pages made by help2man
 # from each command's --help and --version) and the Debian documents: the
 # copyright file written from LICENSE and the changelog written from
-# CHANGELOG.md (packaging/debian_changelog.py); and the Python module for
-# Debian's Python 3 (its install rules are in python/CMakeLists.txt). Its
+# CHANGELOG.md (packaging/debian_changelog.py), and the README with the
+# manual; and the Python module for Debian's Python 3 (its install rules are
+# in python/CMakeLists.txt). Its
 # dependencies are those dpkg-shlibdeps finds for the binaries, plus the Qt
 # platform plugins the window needs, which the Qt libraries only recommend,
 # and the Python version the module is built for.
@@ -32,6 +34,7 @@ if(WIN32)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
                 ${PROJECT_SOURCE_DIR}/CHANGELOG.md
           DESTINATION .)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME zezodavoru-${PROJECT_VERSION}-win64)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
@@ -127,6 +130,7 @@ list(APPEND zez_package_files ${zez_package_data}/changelog.gz)
 install(FILES ${zez_package_data}/copyright ${zez_package_data}/changelog.gz
               ${PROJECT_SOURCE_DIR}/README.md
         DESTINATION ${zez_doc})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION ${zez_doc})
 
 add_custom_target(zez_package_data ALL DEPENDS ${zez_package_files})
 

@@ -22,18 +22,9 @@
 #include <array>
 #include <cstdio>
 #include <string_view>
+#include <utility>
 
 namespace {
-
-// Key codes the unit answers.
-constexpr uint8_t key_escape = 0x1B;
-constexpr uint8_t key_f1 = 0xB0;
-constexpr uint8_t key_f12 = 0xBB;
-constexpr uint8_t key_insert = 0xDD;
-constexpr uint8_t key_up = 0xE2;
-constexpr uint8_t key_down = 0xE3;
-constexpr uint8_t key_enter = 0xE9;
-constexpr uint8_t key_backspace = 0xED;
 
 constexpr bool is_printable(uint8_t code) {
     return code >= 0x20 && code <= 0x7E;
@@ -134,10 +125,28 @@ std::string timestamp(uint32_t uptime_ticks) {
 
 }  // namespace
 
-DemoDevice::DemoDevice(uint32_t seed) : seed_(seed != 0 ? seed : fallback_seed), random_(seed_) {}
+DemoDevice::DemoDevice(const DemoKeyCodes& keys, uint32_t seed)
+    : keys_(keys), seed_(seed != 0 ? seed : fallback_seed), random_(seed_) {}
+
+DemoDevice::Key DemoDevice::key_of(uint8_t code) const {
+    const std::array<std::pair<uint8_t, Key>, 8> named = {{
+        {keys_.escape, Key::escape},
+        {keys_.f1, Key::f1},
+        {keys_.f12, Key::f12},
+        {keys_.insert, Key::insert},
+        {keys_.up, Key::up},
+        {keys_.down, Key::down},
+        {keys_.enter, Key::enter},
+        {keys_.backspace, Key::backspace},
+    }};
+    for (const auto& [key_code, name] : named) {
+        if (code == key_code) return name;
+    }
+    return Key::other;
+}
 
 std::vector<uint8_t> DemoDevice::start() {
-    *this = DemoDevice(seed_);
+    *this = DemoDevice(keys_, seed_);
     std::vector<uint8_t> bytes;
     DisplayCommands out(bytes);
     screen_ = Screen::splash;
@@ -166,6 +175,7 @@ std::vector<uint8_t> DemoDevice::key(uint8_t code) {
     std::vector<uint8_t> bytes;
     DisplayCommands out(bytes);
     alone_countdown_ = redraw_period;
+    const Key pressed = key_of(code);
     switch (screen_) {
         case Screen::off:
         case Screen::splash:
@@ -176,11 +186,11 @@ std::vector<uint8_t> DemoDevice::key(uint8_t code) {
         default:
             break;
     }
-    if (code == key_f12) {
+    if (pressed == Key::f12) {
         show_self_test(out);
         return bytes;
     }
-    if (code == key_f1 && shows_status_line()) {
+    if (pressed == Key::f1 && shows_status_line()) {
         // Help: the screen's name flashes over the mode field.
         const std::string_view word = screen_ == Screen::menu          ? "MENU"
                                       : screen_ == Screen::name_entry  ? "EDIT"
@@ -192,19 +202,19 @@ std::vector<uint8_t> DemoDevice::key(uint8_t code) {
     }
     switch (screen_) {
         case Screen::menu:
-            menu_key(out, code);
+            menu_key(out, pressed);
             break;
         case Screen::name_entry:
-            name_entry_key(out, code);
+            name_entry_key(out, code, pressed);
             break;
         case Screen::calibration:
-            calibration_key(out, code);
+            calibration_key(out, pressed);
             break;
         case Screen::event_log:
-            event_log_key(out, code);
+            event_log_key(out, pressed);
             break;
         case Screen::about:
-            if (code == key_escape || code == key_enter) {
+            if (pressed == Key::escape || pressed == Key::enter) {
                 show_menu(out, false);
             } else {
                 out.beep(beep_length);
@@ -391,9 +401,9 @@ void DemoDevice::mark_selection(DisplayCommands& out, uint8_t character) const {
     out.character_2(character);
 }
 
-void DemoDevice::menu_key(DisplayCommands& out, uint8_t code) {
-    switch (code) {
-        case key_down:
+void DemoDevice::menu_key(DisplayCommands& out, Key pressed) {
+    switch (pressed) {
+        case Key::down:
             if (menu_selected_ + 1 >= menu.size()) break;
             mark_selection(out, ' ');
             ++menu_selected_;
@@ -404,7 +414,7 @@ void DemoDevice::menu_key(DisplayCommands& out, uint8_t code) {
             }
             mark_selection(out, menu_pointer);
             return;
-        case key_up:
+        case Key::up:
             if (menu_selected_ == 0) break;
             mark_selection(out, ' ');
             --menu_selected_;
@@ -415,7 +425,7 @@ void DemoDevice::menu_key(DisplayCommands& out, uint8_t code) {
             }
             mark_selection(out, menu_pointer);
             return;
-        case key_enter:
+        case Key::enter:
             open_item(out);
             return;
         default:
@@ -459,29 +469,29 @@ void DemoDevice::draw_name_entry(DisplayCommands& out) const {
     out.cursor_style(entry_cursor_);
 }
 
-void DemoDevice::name_entry_key(DisplayCommands& out, uint8_t code) {
+void DemoDevice::name_entry_key(DisplayCommands& out, uint8_t code, Key pressed) {
     if (is_printable(code)) {
         if (draft_.size() >= name_max) return out.beep(beep_length);
         draft_.push_back(static_cast<char>(code));
         out.character(code);
         return;
     }
-    switch (code) {
-        case key_backspace:
+    switch (pressed) {
+        case Key::backspace:
             if (draft_.empty()) return out.beep(beep_length);
             draft_.pop_back();
             out.backspace();
             return;
-        case key_insert:
+        case Key::insert:
             entry_cursor_ = entry_cursor_ == CursorStyle::underline ? CursorStyle::block
                                                                     : CursorStyle::underline;
             out.cursor_style(entry_cursor_);
             return;
-        case key_enter:
+        case Key::enter:
             if (draft_ != name_) log_event(out, "Name changed");
             name_ = draft_;
             return show_menu(out, false);
-        case key_escape:
+        case Key::escape:
             return show_menu(out, false);
         default:
             return out.beep(beep_length);
@@ -559,8 +569,8 @@ void DemoDevice::drop_calibration_override(DisplayCommands& out) {
     calibration_override_ = false;
 }
 
-void DemoDevice::calibration_key(DisplayCommands& out, uint8_t code) {
-    if (calibration_done_ || code == key_escape) {
+void DemoDevice::calibration_key(DisplayCommands& out, Key pressed) {
+    if (calibration_done_ || pressed == Key::escape) {
         if (calibration_override_) {
             drop_calibration_override(out);
             draw_status_line(out);
@@ -586,22 +596,22 @@ void DemoDevice::draw_log_rows(DisplayCommands& out) const {
     }
 }
 
-void DemoDevice::event_log_key(DisplayCommands& out, uint8_t code) {
-    switch (code) {
-        case key_up:
+void DemoDevice::event_log_key(DisplayCommands& out, Key pressed) {
+    switch (pressed) {
+        case Key::up:
             if (log_top_ == 0) break;
             --log_top_;
             out.scroll_down();
             out.row_text(1, log_[log_top_]);
             return;
-        case key_down:
+        case Key::down:
             if (log_top_ + log_rows >= log_.size()) break;
             ++log_top_;
             out.scroll_up();
             out.row_text(log_rows, log_[log_top_ + log_rows - 1]);
             return;
-        case key_escape:
-        case key_enter:
+        case Key::escape:
+        case Key::enter:
             return show_menu(out, true);
         default:
             break;

@@ -27,13 +27,28 @@
 
 #include "demo/display_commands.h"
 
+// The key codes the unit answers. They are the device's key codes, which the
+// programs' key translation (keyboard/) defines; whoever builds a unit hands
+// them in (demo_key_codes(), panel/demo_link.h), so that the unit answers
+// exactly the codes a window sends for these keys.
+struct DemoKeyCodes {
+    uint8_t escape = 0;
+    uint8_t f1 = 0;
+    uint8_t f12 = 0;
+    uint8_t insert = 0;
+    uint8_t up = 0;
+    uint8_t down = 0;
+    uint8_t enter = 0;
+    uint8_t backspace = 0;
+};
+
 class DemoDevice {
 public:
     // Milliseconds per tick of the unit's timer; advance() runs whole ticks
     // and carries the remainder over to the next call.
     static constexpr uint32_t tick_ms = 50;
 
-    explicit DemoDevice(uint32_t seed = 1);
+    explicit DemoDevice(const DemoKeyCodes& keys, uint32_t seed = 1);
 
     // Power-up: everything back to its initial state; returns the start-up
     // screen. The main screen follows two seconds later (advance()).
@@ -44,6 +59,10 @@ public:
     std::vector<uint8_t> advance(uint32_t elapsed_ms);
 
 private:
+    // A key code as the unit reads it: one of its keys, or any other code.
+    enum class Key : uint8_t { other, escape, f1, f12, insert, up, down, enter, backspace };
+    Key key_of(uint8_t code) const;
+
     enum class Screen : uint8_t {
         off,  // before start(): keys and time do nothing
         splash,
@@ -73,29 +92,30 @@ private:
     void show_menu(DisplayCommands& out, bool whole_screen);
     void draw_menu_item(DisplayCommands& out, size_t item) const;
     void mark_selection(DisplayCommands& out, uint8_t character) const;
-    void menu_key(DisplayCommands& out, uint8_t code);
+    void menu_key(DisplayCommands& out, Key pressed);
     void open_item(DisplayCommands& out);
 
     // Screens opened from the menu.
     void show_name_entry(DisplayCommands& out);
     void draw_name_entry(DisplayCommands& out) const;
-    void name_entry_key(DisplayCommands& out, uint8_t code);
+    void name_entry_key(DisplayCommands& out, uint8_t code, Key pressed);
     void show_calibration(DisplayCommands& out);
     void draw_calibration(DisplayCommands& out) const;
     void draw_calibration_result(DisplayCommands& out) const;
     void calibration_step(DisplayCommands& out);
     void end_calibration(DisplayCommands& out);
     void drop_calibration_override(DisplayCommands& out);
-    void calibration_key(DisplayCommands& out, uint8_t code);
+    void calibration_key(DisplayCommands& out, Key pressed);
     void show_event_log(DisplayCommands& out);
     void draw_log_rows(DisplayCommands& out) const;
-    void event_log_key(DisplayCommands& out, uint8_t code);
+    void event_log_key(DisplayCommands& out, Key pressed);
     void log_event(DisplayCommands& out, const std::string& text);
     void show_about(DisplayCommands& out);
     void draw_about(DisplayCommands& out) const;
     void show_self_test(DisplayCommands& out);
     void draw_self_test(DisplayCommands& out) const;
 
+    DemoKeyCodes keys_;
     uint32_t seed_;
     uint32_t random_;
     Screen screen_ = Screen::off;

@@ -58,21 +58,18 @@ bool same_name(std::string_view a, std::string_view b) {
            });
 }
 
-// "F1".."F12" and "KP0".."KP9": a prefix and a number in a range.
+// "F1".."F12" and "KP0".."KP9": a prefix and one of the numbers of a range,
+// written as such (no leading zero).
 std::optional<uint8_t> numbered_key(std::string_view name, std::string_view prefix, int first,
                                     int last, uint8_t first_vk) {
     if (name.size() <= prefix.size() || !same_name(name.substr(0, prefix.size()), prefix)) {
         return std::nullopt;
     }
-    const std::string_view digits = name.substr(prefix.size());
-    if (digits.size() > 2 || (digits.size() == 2 && digits[0] == '0')) return std::nullopt;
-    int number = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
-        number = number * 10 + (c - '0');
+    const std::string_view number = name.substr(prefix.size());
+    for (int n = first; n <= last; ++n) {
+        if (number == std::to_string(n)) return static_cast<uint8_t>(first_vk + (n - first));
     }
-    if (number < first || number > last) return std::nullopt;
-    return static_cast<uint8_t>(first_vk + (number - first));
+    return std::nullopt;
 }
 
 std::optional<uint8_t> named_key(std::string_view name) {

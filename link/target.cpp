@@ -4,6 +4,8 @@
 #include <cctype>
 #include <string_view>
 
+#include "link/decimal.h"
+
 namespace {
 
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
@@ -19,29 +21,17 @@ bool equal_ignoring_case(std::string_view a, std::string_view b) {
 // "COMn" with n 1..255 (no sign, no leading zero), optionally behind "\\.\".
 std::optional<uint8_t> com_port_number(std::string_view text) {
     if (text.starts_with("\\\\.\\")) text.remove_prefix(4);
-    if (text.size() < 4 || text.size() > 6 || !equal_ignoring_case(text.substr(0, 3), "com"))
-        return std::nullopt;
-    const std::string_view digits = text.substr(3);
-    if (digits.front() == '0') return std::nullopt;
-    unsigned value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (value < 1 || value > 255) return std::nullopt;
-    return static_cast<uint8_t>(value);
+    if (text.size() < 4 || !equal_ignoring_case(text.substr(0, 3), "com")) return std::nullopt;
+    const std::optional<uint32_t> n = decimal_number(text.substr(3), 255, LeadingZeros::refused);
+    if (!n || *n < 1) return std::nullopt;
+    return static_cast<uint8_t>(*n);
 }
 
 // A decimal 1..65535 without sign or leading zero.
 std::optional<uint16_t> tcp_port_number(std::string_view digits) {
-    if (digits.empty() || digits.size() > 5 || digits.front() == '0') return std::nullopt;
-    unsigned value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (value > 65535) return std::nullopt;
-    return static_cast<uint16_t>(value);
+    const std::optional<uint32_t> n = decimal_number(digits, 65535, LeadingZeros::refused);
+    if (!n || *n < 1) return std::nullopt;
+    return static_cast<uint16_t>(*n);
 }
 
 // "HOST:PORT" or "[V6ADDR]:PORT" into a network target of `kind`. A host

@@ -1,7 +1,31 @@
 // The demo device as a link (demo_link.h).
 #include "panel/demo_link.h"
 
-DemoLink::DemoLink(LinkEvents events, uint32_t seed) : events_(std::move(events)), device_(seed) {}
+#include <string_view>
+
+#include "keyboard/key_names.h"
+
+DemoKeyCodes demo_key_codes() {
+    KeyTranslator translator;
+    // Each of these keys sends its code on its press and nothing on its release.
+    const auto code = [&translator](std::string_view name) {
+        const std::vector<uint8_t> codes = key_press_codes(translator, *parse_key_name(name));
+        return codes.empty() ? uint8_t{0} : codes.front();
+    };
+    DemoKeyCodes keys;
+    keys.escape = code("Escape");
+    keys.f1 = code("F1");
+    keys.f12 = code("F12");
+    keys.insert = code("Insert");
+    keys.up = code("Up");
+    keys.down = code("Down");
+    keys.enter = code("Enter");
+    keys.backspace = code("Backspace");
+    return keys;
+}
+
+DemoLink::DemoLink(LinkEvents events, uint32_t seed)
+    : events_(std::move(events)), device_(demo_key_codes(), seed) {}
 
 LinkResult DemoLink::open() {
     state_ = LinkState::linked;

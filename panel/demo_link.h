@@ -12,6 +12,11 @@
 #include "demo/demo_device.h"
 #include "link/link.h"
 
+// The codes the demo device answers, taken from the key translation: the
+// codes a window sends for Escape, F1, F12, Insert, Up, Down, Enter and
+// Backspace.
+DemoKeyCodes demo_key_codes();
+
 class DemoLink final : public Link {
 public:
     // How often the device is given the time that passed.

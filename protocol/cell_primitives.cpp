@@ -12,29 +12,16 @@
 #include <array>
 #include <cstring>
 
+#include "display/rasteriser.h"
+
 namespace {
 
 constexpr int32_t screen_columns = 20;
 
-// Display-RAM address of column 1 of rows 1..4.
-constexpr std::array<uint8_t, 4> row_start = {0x00, 0x40, 0x14, 0x54};
-
 // Row start of a 1-based row; any row other than 1..4 uses row 1.
 uint8_t row_start_of(uint8_t row) {
-    return row >= 1 && row <= 4 ? row_start[row - 1u] : row_start[0];
-}
-
-// The code put_char writes for a character, or false if it drops it.
-bool filter_char(uint8_t character, uint8_t& code) {
-    if (character == 0x5C) {
-        code = 0x03;
-        return true;
-    }
-    if ((character >= 0x08 && character <= 0x1F) || character == 0x7F || character >= 0xFE) {
-        return false;
-    }
-    code = character;
-    return true;
+    const size_t index = row >= 1 && row <= row_start_table.size() ? row - 1u : 0;
+    return static_cast<uint8_t>(row_start_table[index]);
 }
 
 // Copies the 20 cells of one row into another, unfiltered.
@@ -46,9 +33,20 @@ void copy_row(LcdController& lcd, uint8_t from_row, uint8_t to_row) {
 
 }  // namespace
 
+uint8_t cell_address(uint8_t column, uint8_t row) {
+    return static_cast<uint8_t>((column - 1 + row_start_of(row)) & 0x7F);
+}
+
+std::optional<uint8_t> filtered_char(uint8_t character) {
+    if (character == 0x5C) return 0x03;
+    if ((character >= 0x08 && character <= 0x1F) || character == 0x7F || character >= 0xFE) {
+        return std::nullopt;
+    }
+    return character;
+}
+
 void goto_cell(LcdController& lcd, uint8_t column, uint8_t row) {
-    const auto address = static_cast<uint8_t>(column - 1 + row_start_of(row));
-    lcd_command(lcd, static_cast<uint8_t>(0x80 | (address & 0x7F)));
+    lcd_command(lcd, static_cast<uint8_t>(0x80 | cell_address(column, row)));
 }
 
 void put_char_at(LcdController& lcd, uint8_t character, uint8_t column, uint8_t row) {
@@ -66,8 +64,7 @@ int32_t get_address(const LcdController& lcd) {
 }
 
 void put_char(LcdController& lcd, uint8_t character) {
-    uint8_t code = 0;
-    if (filter_char(character, code)) lcd_write_data(lcd, code);
+    if (const std::optional<uint8_t> code = filtered_char(character)) lcd_write_data(lcd, *code);
 }
 
 void put_string(LcdController& lcd, const uint8_t* text) {

@@ -7,14 +7,22 @@
 // around a whole routine and requests the repaint after releasing it. No
 // routine requests a repaint.
 //
-// Rows start at display addresses 0x00, 0x40, 0x14, 0x54; a row other than
-// 1..4 uses row 1. Columns are not limited: the address of (column, row) is
+// Rows start at the display addresses the rasteriser shows them from
+// (row_start_table, display/rasteriser.h); a row other than 1..4 uses row 1.
+// Columns are not limited: the address of (column, row) is
 // (column - 1 + row start) mod 128.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "display/lcd_controller.h"
+
+// The display address of the cell, as goto_cell moves to it.
+uint8_t cell_address(uint8_t column, uint8_t row);
+// The code put_char writes for a character: 0x5C becomes glyph 3, and
+// 0x08..0x1F, 0x7F, 0xFE and 0xFF are skipped (none).
+std::optional<uint8_t> filtered_char(uint8_t character);
 
 // Moves the address counter to the cell (Set DDRAM address).
 void goto_cell(LcdController& lcd, uint8_t column, uint8_t row);
@@ -24,8 +32,8 @@ void put_char_at(LcdController& lcd, uint8_t character, uint8_t column, uint8_t 
 uint8_t get_char_at(LcdController& lcd, uint8_t column, uint8_t row);
 // The controller's address counter (lcd_get_address), unchanged.
 int32_t get_address(const LcdController& lcd);
-// Filtered write at the address counter: 0x5C becomes glyph 3; 0x08..0x1F,
-// 0x7F, 0xFE and 0xFF are dropped without moving the counter.
+// Filtered write at the address counter (filtered_char): a skipped
+// character writes nothing and leaves the counter where it was.
 void put_char(LcdController& lcd, uint8_t character);
 // put_char for each byte before the first 0.
 void put_string(LcdController& lcd, const uint8_t* text);

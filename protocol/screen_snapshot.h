@@ -6,7 +6,7 @@
 // copied out of the controller, so nothing in it refers back to the session
 // and it stays the same however the session goes on. Cells are the ones the
 // display shows: text row r, column c is the code at the display-RAM address
-// the rasteriser reads for that cell (row starts 0x00, 0x40, 0x14, 0x54).
+// the rasteriser reads for that cell (rows start at its row_start_table).
 #pragma once
 
 #include <array>

@@ -7,32 +7,32 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "display/rasteriser.h"
+#include "protocol/cell_primitives.h"
 #include "protocol/screen_snapshot.h"
-#include "record/recording.h"
+#include "record/hex.h"
 
 namespace {
 
-// Display addresses of the rows' first cells.
-constexpr std::array<uint8_t, 4> row_starts = {0x00, 0x40, 0x14, 0x54};
 constexpr size_t row_cells = 20;
 
-std::string hex_byte(uint8_t b) {
-    std::array<char, 8> text{};
-    std::snprintf(text.data(), text.size(), "0x%02X", b);
-    return text.data();
+// Two hex digits in capitals; with the "0x" of a byte named on its own.
+std::string hex_digits(uint8_t b) {
+    std::string text;
+    append_hex(text, b, HexLetters::capital);
+    return text;
 }
-
-// Text commands write nothing for these codes (docs/protocol.md "The screen").
-bool skipped(uint8_t b) {
-    return (b >= 0x08 && b <= 0x1F) || b == 0x7F || b == 0xFE || b == 0xFF;
+std::string hex_byte(uint8_t b) {
+    return "0x" + hex_digits(b);
 }
 
 // The cell at a display address, "row R column C", or what it is instead.
 std::string cell_at(uint8_t address) {
-    for (size_t r = 0; r < row_starts.size(); ++r) {
-        if (address >= row_starts[r] && address < row_starts[r] + row_cells) {
+    for (size_t r = 0; r < row_start_table.size(); ++r) {
+        const int32_t start = row_start_table[r];
+        if (address >= start && address < start + static_cast<int32_t>(row_cells)) {
             return "row " + std::to_string(r + 1) + " column " +
-                   std::to_string(address - row_starts[r] + 1);
+                   std::to_string(address - start + 1);
         }
     }
     return "address " + hex_byte(address) + ", which no cell shows";
@@ -72,9 +72,8 @@ private:
         if (!has(1)) return;
         const uint8_t r = row(1);
         if (column >= 1 && column <= row_cells) return;
-        const auto address = static_cast<uint8_t>((row_starts[r - 1] + column - 1) & 0x7F);
         warn("column " + std::to_string(column) + " is not 1..20: " + what + " " +
-             cell_at(address));
+             cell_at(cell_address(column, r)));
     }
     // Characters through the text filter; a skipped one is shown as \xHH
     // and warned about. `counted`: the row ends early for it.
@@ -82,11 +81,11 @@ private:
         std::string text;
         for (size_t i = from; i < to && has(i); ++i) {
             const uint8_t b = args_[i];
-            if (!skipped(b)) {
-                text += character_text(b == 0x5C ? 3 : b);
+            if (const std::optional<uint8_t> code = filtered_char(b)) {
+                text += character_text(*code);
                 continue;
             }
-            text += "\\x" + hex_byte(b).substr(2);
+            text += "\\x" + hex_digits(b);
             warn("character " + hex_byte(b) + " at offset " + std::to_string(offset_of(i)) +
                  " is skipped: nothing is written" +
                  (counted ? " but it counts, so the text ends a cell early" : ""));
@@ -189,7 +188,7 @@ void Description::describe() {
             std::string rows;
             bool high_bits = false;
             for (size_t i = 1; i < 8 && has(i); ++i) {
-                rows += (rows.empty() ? "" : " ") + hex_byte(args_[i]).substr(2);
+                rows += (rows.empty() ? "" : " ") + hex_digits(args_[i]);
                 high_bits = high_bits || (args_[i] & 0xE0) != 0;
             }
             text_arg("rows", rows);
@@ -292,7 +291,7 @@ std::string shown_bytes(const std::vector<uint8_t>& bytes) {
     std::string text;
     for (size_t i = 0; i < bytes.size() && i < shown; ++i) {
         if (i > 0) text += ' ';
-        text += hex_byte(bytes[i]).substr(2);
+        text += hex_digits(bytes[i]);
     }
     if (bytes.size() > shown) text += " ... (" + std::to_string(bytes.size()) + " bytes)";
     return text;

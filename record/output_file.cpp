@@ -11,8 +11,8 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::open(const std::string& path, Placement placement) {
-    name_ = path == "-" ? "standard output" : path;
-    if (path == "-") {
+    name_ = is_standard_output(path) ? "standard output" : path;
+    if (is_standard_output(path)) {
         to_stdout_ = true;
         binary_stdout();
         return true;

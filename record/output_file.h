@@ -26,6 +26,12 @@
 #include <cstdint>
 #include <string>
 
+// Whether `path` names standard output. Whatever writes a file there writes
+// nothing else there (no listing, no dump): the output is that file alone.
+inline bool is_standard_output(const std::string& path) {
+    return path == "-";
+}
+
 class OutputFile {
 public:
     OutputFile() = default;

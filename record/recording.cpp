@@ -13,13 +13,6 @@ namespace {
 
 constexpr std::array<std::string_view, 6> kind_names = {"rx", "tx", "tick", "link", "mark", "drop"};
 
-int hex_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 bool carries_bytes(RecordKind kind) {
     return kind == RecordKind::rx || kind == RecordKind::tx || kind == RecordKind::drop;
 }
@@ -85,28 +78,4 @@ bool is_recording_header(std::string_view first_line) {
     const auto format = json.find("format");
     return format != json.end() && format->is_string() &&
            format->get_ref<const std::string&>() == recording_format_name;
-}
-
-std::string hex_text(std::span<const uint8_t> bytes) {
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const uint8_t b : bytes) {
-        text += digits[b >> 4];
-        text += digits[b & 0x0F];
-    }
-    return text;
-}
-
-bool parse_hex_text(std::string_view text, std::vector<uint8_t>& bytes) {
-    bytes.clear();
-    if (text.size() % 2 != 0) return false;
-    bytes.reserve(text.size() / 2);
-    for (size_t i = 0; i < text.size(); i += 2) {
-        const int high = hex_value(text[i]);
-        const int low = hex_value(text[i + 1]);
-        if (high < 0 || low < 0) return false;
-        bytes.push_back(static_cast<uint8_t>(high * 16 + low));
-    }
-    return true;
 }

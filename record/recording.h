@@ -4,17 +4,18 @@
 // display took them, so that running the events in order through a display
 // session reproduces what the window showed.
 //
-// This file holds the format's vocabulary and the writing of single lines;
-// recording_reader.h reads a file back. Both use the JSON library, never
-// hand-made JSON.
+// This file holds the format's vocabulary and the writing of single lines
+// (byte payloads as hex text, hex.h); recording_reader.h reads a file back.
+// Both use the JSON library, never hand-made JSON.
 #pragma once
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "record/hex.h"
 
 // The name in the header's "format" field, and the version this code writes
 // and reads.
@@ -72,8 +73,3 @@ std::string event_line(const RecordEvent& event);
 // recording's header: a JSON object whose "format" is the format's name.
 // What is not is read as a plain byte stream by the tools.
 bool is_recording_header(std::string_view first_line);
-
-// Lowercase hex, two digits a byte; and back (false on an odd length or a
-// character that is no hex digit).
-std::string hex_text(std::span<const uint8_t> bytes);
-bool parse_hex_text(std::string_view text, std::vector<uint8_t>& bytes);

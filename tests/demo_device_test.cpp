@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "panel/demo_link.h"
 #include "tests/screen_cells.h"
 
 namespace {
@@ -54,7 +55,7 @@ protected:
         return static_cast<size_t>(cursor.column);
     }
 
-    DemoDevice device{7};
+    DemoDevice device{demo_key_codes(), 7};
     std::set<uint8_t> started;
 };
 
@@ -83,7 +84,7 @@ TEST_F(DemoScreens, PowerUpBringsTheDisplayBackInStep) {
     power_up();
     const std::string fresh = row_text(1);
     session.interpret_bytes(std::vector<uint8_t>{0xA6, 0x01, 'C', 'A', 'L', 0xA6, 0x02, 'X'});
-    DemoDevice next{7};
+    DemoDevice next{demo_key_codes(), 7};
     for (uint8_t b : next.start()) session.interpret_byte(b);
     for (uint8_t b : next.advance(2000)) session.interpret_byte(b);
     EXPECT_EQ(host().cmd_state, ST_IDLE);
@@ -271,7 +272,7 @@ TEST_F(DemoScreens, ALateLinkShowsTheWholeScreenWithinThreeSeconds) {
     };
     for (const std::vector<uint8_t>& keys : screens) {
         const bool calibration = keys == std::vector<uint8_t>{down, enter};
-        DemoDevice unit{7};
+        DemoDevice unit{demo_key_codes(), 7};
         std::vector<Chunk> sent = {{0, unit.start()}, {2000, unit.advance(2000)}};
         for (uint8_t code : keys) sent.push_back({2000, unit.key(code)});
         for (uint32_t at = 2000 + step_ms; at <= 2000 + alone_ms; at += step_ms) {
@@ -332,7 +333,7 @@ TEST_F(DemoScreens, TourStartsEveryCommandAndNeverLeavesOneHalfSent) {
         EXPECT_TRUE(started.count(static_cast<uint8_t>(command)))
             << "command 0x" << std::hex << command << " never sent";
     }
-    DemoDevice same_seed{7};
+    DemoDevice same_seed{demo_key_codes(), 7};
     run(same_seed, [&](const std::vector<uint8_t>& bytes) {
         second.insert(second.end(), bytes.begin(), bytes.end());
     });

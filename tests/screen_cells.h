@@ -16,9 +16,11 @@
 #include <optional>
 #include <string>
 
+#include "display/rasteriser.h"
 #include "protocol/display_session.h"
 
-inline constexpr std::array<int, 4> screen_row_address = {0x00, 0x40, 0x14, 0x54};
+// Where the rows of the screen start in display RAM.
+inline constexpr const auto& screen_row_address = row_start_table;
 
 class SessionTest : public ::testing::Test {
 protected:

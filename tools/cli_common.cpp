@@ -10,27 +10,11 @@
 #include <cstring>
 
 #include "display/rasteriser.h"
-
-int hex_digit_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+#include "link/decimal.h"
 
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
-
-namespace {
-
-void append_hex(std::string& out, int32_t value) {
-    static constexpr char digits[] = "0123456789abcdef";
-    out += digits[(value >> 4) & 0x0F];
-    out += digits[value & 0x0F];
-}
-
-}  // namespace
 
 bool parse_hex_byte(std::string_view token, uint8_t& value) {
     if (token.size() > 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X')) {
@@ -48,15 +32,9 @@ bool parse_hex_byte(std::string_view token, uint8_t& value) {
 }
 
 bool parse_decimal(std::string_view token, uint32_t max, uint32_t& value) {
-    if (token.empty()) return false;
-    uint64_t v = 0;
-    for (char c : token) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + static_cast<uint64_t>(c - '0');
-        if (v > max) return false;
-    }
-    value = static_cast<uint32_t>(v);
-    return true;
+    const std::optional<uint32_t> number = decimal_number(token, max, LeadingZeros::allowed);
+    if (number) value = *number;
+    return number.has_value();
 }
 
 std::vector<ScriptToken> tokenize_script(std::string_view script) {
@@ -131,7 +109,7 @@ void print_dump(LcdController& c, int32_t blink_phase) {
     std::string out;
     out.reserve(static_cast<size_t>(c.dot_count + c.dot_height + 3 * c.rows * c.columns + 64));
     out += "address ";
-    append_hex(out, lcd_get_address(c));
+    append_hex(out, static_cast<uint8_t>(lcd_get_address(c)));
     out += "\nshift ";
     out += std::to_string(c.display_shift);
     out += "\ncells\n";

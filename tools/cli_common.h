@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "display/lcd_controller.h"
+#include "record/hex.h"
 
-// The value of a hex digit of either case, or -1 for any other character.
-int hex_digit_value(char c);
 // The whitespace that separates tokens and stream bytes.
 bool is_space(char c);
 

@@ -45,6 +45,8 @@
 #include <vector>
 
 #include "demo/demo_device.h"
+#include "panel/demo_link.h"
+#include "record/hex.h"
 #include "tools/cli.h"
 #include "tools/line_run.h"
 
@@ -91,7 +93,7 @@ constexpr int32_t write_limit_ms = 100;
 class DemoRun {
 public:
     DemoRun(Transport& link, uint32_t seed, LineRecorder& recorder)
-        : link_(link), device_(seed), recorder_(recorder) {}
+        : link_(link), device_(demo_key_codes(), seed), recorder_(recorder) {}
 
     // Plays until the deadline, a hang-up or a signal; the exit status.
     int play(const SignalWatch& signals, std::optional<double> seconds) {
@@ -186,10 +188,8 @@ public:
     explicit HexText(std::string& text) : text_(text) {}
 
     void byte(uint8_t value) {
-        static constexpr char digits[] = "0123456789abcdef";
         separate(ticks_ > 0 || bytes_ == 16);
-        text_ += digits[value >> 4];
-        text_ += digits[value & 0x0F];
+        append_hex(text_, value);
         ++bytes_;
     }
     void tick() {
@@ -224,7 +224,7 @@ bool write_out(std::string& text) {
 int write_stream(const DemoOptions& options) {
     constexpr uint64_t timer_ms = 100;  // the program's timer
     const auto total_ms = static_cast<uint64_t>(std::llround(*options.stream_seconds * 1000));
-    DemoDevice device(options.seed);
+    DemoDevice device(demo_key_codes(), options.seed);
     std::string text;
     HexText hex(text);
     const auto put = [&](const std::vector<uint8_t>& bytes) {

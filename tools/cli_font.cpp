@@ -5,6 +5,7 @@
 // bytes for the 8x16 font). With --png it also draws the font as a sheet of
 // 16 glyphs a row so that a person can look at every glyph: each dot a
 // square, lit dots dark, unlit dots light grey, glyphs separated by white.
+// With --png - the sheet goes to standard output in place of the listing.
 #include <algorithm>
 #include <cstdio>
 #include <span>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "display/char_generator.h"
+#include "record/output_file.h"
 #include "tools/cli.h"
 #include "tools/cli_common.h"
 #include "tools/png_writer.h"
@@ -101,7 +103,7 @@ void print_font(const FontView& font) {
 
 int cli_font(const FontOptions& options) {
     const FontView font = font_view(options.font);
-    print_font(font);
+    if (!is_standard_output(options.png_path)) print_font(font);
     std::string error;
     if (!options.png_path.empty() && !write_sheet(font, options.png_path, error)) {
         return report_failure("font: " + error);

@@ -1,7 +1,8 @@
 // zezodavoru-cli replay: runs a recorded device byte stream through the
 // interpreter exactly as the program does, then prints the number of repaint
 // requests and the controller dump, and on request writes the window's
-// picture as a PNG file.
+// picture as a PNG file (with --png -, to standard output instead of the
+// dump).
 //
 //   replay [--hex] [--ticks N] [--at SECONDS] [--png FILE] [--size 1-4] [--scheme N] [FILE]
 //
@@ -28,6 +29,7 @@
 
 #include "image/window_image.h"
 #include "protocol/display_session.h"
+#include "record/output_file.h"
 #include "tools/cli.h"
 #include "tools/cli_common.h"
 #include "tools/png_writer.h"
@@ -71,6 +73,8 @@ int cli_replay(const ReplayOptions& options) {
         return report_failure("replay: " + error);
     }
     if (!run.problem.empty()) report_failure("replay: warning: " + run.problem);
+    // A picture on standard output is all that goes there.
+    if (is_standard_output(options.png_path)) return 0;
     std::printf("repaints %llu\n", static_cast<unsigned long long>(session.repaint_count()));
     session.with_state([](SessionState& state) { print_dump(*state.display, state.blink.phase); });
     return 0;

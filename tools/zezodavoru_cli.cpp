@@ -149,7 +149,8 @@ CLI::App* add_font(CLI::App& tool, FontOptions& options) {
               "The font: ROM select 0 or 1 (5 x 8 dots) or the 8 x 16 font")
         ->required();
     add_text(*font, "--png", options.png_path, "FILE",
-             "Also draw the font into this PNG picture, 16 glyphs a row");
+             "Also draw the font into this PNG picture, 16 glyphs a row (\"-\": standard "
+             "output, in place of the listing)");
     return font;
 }
 
@@ -181,7 +182,8 @@ CLI::App* add_replay(CLI::App& tool, ReplayOptions& options) {
     add_value(*replay, "--ticks", options.ticks, read_whole_number, "N", "a whole number of ticks",
               "Run N more timer ticks after the stream");
     add_text(*replay, "--png", options.png_path, "FILE",
-             "Also write the picture the window shows as a PNG file");
+             "Also write the picture the window shows as a PNG file (\"-\": standard output, "
+             "in place of the dump)");
     add_value(*replay, "--size", options.size_preset, read_size_preset, "1-4",
               "a size preset (1 to 4)", "Scale the picture to a window size preset");
     add_value(*replay, "--scheme", options.color_scheme, read_color_scheme, "N",

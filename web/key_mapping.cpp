@@ -7,6 +7,8 @@
 
 #include <array>
 
+#include "link/decimal.h"
+
 namespace {
 
 struct KeyRow {
@@ -68,16 +70,10 @@ constexpr std::array<KeyRow, 47> key_rows{{
 // "<prefix>N" with N first..last: N - first.
 std::optional<int> numbered(std::string_view code, std::string_view prefix, int first, int last) {
     if (!code.starts_with(prefix)) return std::nullopt;
-    const std::string_view digits = code.substr(prefix.size());
-    if (digits.empty() || digits.size() > 2 || (digits.front() == '0' && digits.size() > 1))
-        return std::nullopt;
-    int value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    if (value < first || value > last) return std::nullopt;
-    return value - first;
+    const std::optional<uint32_t> value = decimal_number(
+        code.substr(prefix.size()), static_cast<uint32_t>(last), LeadingZeros::refused);
+    if (!value || static_cast<int>(*value) < first) return std::nullopt;
+    return static_cast<int>(*value) - first;
 }
 
 std::optional<uint8_t> virtual_key(std::string_view code) {
@@ -94,28 +90,16 @@ std::optional<uint8_t> virtual_key(std::string_view code) {
 
 }  // namespace
 
-std::optional<PageKey> map_page_key(std::string_view code, std::string_view key_name,
-                                    PageModifiers modifiers) {
+std::optional<MappedKey> map_page_key(std::string_view code, std::string_view key_name,
+                                      PageModifiers modifiers) {
     std::optional<uint8_t> vk;
     if (code.starts_with("Numpad") && key_name.size() > 1)
         vk = key_name == "Clear" ? std::optional<uint8_t>(0x0C) : virtual_key(key_name);
     if (!vk) vk = virtual_key(code);
     if (!vk) return std::nullopt;
-    PageKey key;
+    MappedKey key;
     key.vk = *vk;
     key.mods = {modifiers.shift, modifiers.ctrl};
     key.system = modifiers.alt || *vk == vk_f10;
     return key;
-}
-
-uint8_t translate_page_key(KeyTranslator& translator, const PageKey& key, bool pressed) {
-    KeyResult result;
-    if (key.system) {
-        result = pressed ? translator.key_code_for_sys_key_down(key.vk, key.mods)
-                         : translator.key_code_for_sys_key_up(key.vk);
-    } else {
-        result = pressed ? translator.key_code_for_key_down(key.vk, key.mods)
-                         : translator.key_code_for_key_up(key.vk);
-    }
-    return result.code;
 }

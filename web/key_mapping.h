@@ -11,12 +11,6 @@
 
 #include "keyboard/key_translation.h"
 
-struct PageKey {
-    uint8_t vk = 0;
-    KeyModifiers mods;
-    bool system = false;  // a system key on Windows: held with Alt, or F10
-};
-
 struct PageModifiers {
     bool shift = false;
     bool ctrl = false;
@@ -25,9 +19,7 @@ struct PageModifiers {
 
 // The key named by `code` ("KeyA", "ArrowUp", "Numpad5", ...) with the
 // KeyboardEvent.key it gave ("a", "ArrowUp", "5"), or none for a key that
-// has no counterpart.
-std::optional<PageKey> map_page_key(std::string_view code, std::string_view key_name,
-                                    PageModifiers modifiers);
-
-// The code the translator gives for the key, pressed or released (0: none).
-uint8_t translate_page_key(KeyTranslator& translator, const PageKey& key, bool pressed);
+// has no counterpart. The translator takes it as any other platform's key
+// (translate_mapped_key).
+std::optional<MappedKey> map_page_key(std::string_view code, std::string_view key_name,
+                                      PageModifiers modifiers);

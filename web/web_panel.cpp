@@ -47,10 +47,10 @@ void WebPanel::received(size_t count, LinkClock::time_point now) {
 
 uint8_t WebPanel::key(std::string_view code, std::string_view key_name, PageModifiers modifiers,
                       bool pressed, bool& known) {
-    const std::optional<PageKey> page_key = map_page_key(code, key_name, modifiers);
+    const std::optional<MappedKey> page_key = map_page_key(code, key_name, modifiers);
     known = page_key.has_value();
     if (!page_key) return 0;
-    const uint8_t sent = translate_page_key(panel_.keys(), *page_key, pressed);
+    const uint8_t sent = translate_mapped_key(panel_.keys(), *page_key, pressed).code;
     if (sent == 0 || !panel_.send(sent)) return 0;
     return sent;
 }

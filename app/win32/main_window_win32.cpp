@@ -21,6 +21,7 @@
 #include "app/win32/setup_dialogs.h"
 #include "image/window_image.h"
 #include "keyboard/key_translation_win32.h"
+#include "link/decimal.h"
 
 MainWindow::MainWindow(HINSTANCE module)
     : instance(module),
@@ -306,14 +307,10 @@ std::optional<uint8_t> command_line_port(const char* command_line) {
     std::string_view text(command_line);
     text.remove_prefix(std::min(text.size(), text.find_first_not_of(spaces)));
     text.remove_suffix(text.size() - std::min(text.size(), text.find_last_not_of(spaces) + 1));
-    if (text.empty() || text.size() > 3) return std::nullopt;
-    unsigned value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (value < 1 || value > 255) return std::nullopt;
-    return static_cast<uint8_t>(value);
+    if (text.size() > 3) return std::nullopt;
+    const std::optional<uint32_t> port = decimal_number(text, 255, LeadingZeros::allowed);
+    if (!port || *port < 1) return std::nullopt;
+    return static_cast<uint8_t>(*port);
 }
 
 void redraw_main_window(HWND hwnd) {
