@@ -8,16 +8,22 @@ find_program(ZEZ_OBJDUMP NAMES x86_64-w64-mingw32-objdump REQUIRED)
 find_program(ZEZ_NM NAMES x86_64-w64-mingw32-nm REQUIRED)
 
 # The Windows program without its entry point (app/win32), shared by the
-# program and the tests, over the layers below it.
+# program and the tests, over the layers below it. Its command line is
+# declared with CLI11, whose headers come from the build machine
+# (cmake/HostHeaders.cmake).
+zez_host_headers(CLI11::CLI11 CLI CLI/CLI.hpp)
 zez_library(zez_win
   app/win32/main_window_win32.cpp
   app/win32/paint_win32.cpp
+  app/win32/picture_file_win32.cpp
+  app/win32/program_options_win32.cpp
+  app/win32/session_commands_win32.cpp
   app/win32/setup_dialogs_win32.cpp
   app/win32/settings_file_win32.cpp
 )
 target_link_libraries(zez_win PUBLIC
-  zez_version zez_panel zez_keyboard_win32 zez_image zez_link zez_settings zez_platform
-  comctl32 gdi32 user32 kernel32)
+  zez_version zez_panel zez_keyboard_win32 zez_image zez_link zez_record zez_settings zez_platform
+  CLI11::CLI11 comdlg32 ole32 uuid comctl32 gdi32 user32 kernel32)
 
 # The icon is drawn at build time into the build tree, where the resource
 # script finds it beside the manifest's folder, with the version header.
@@ -60,7 +66,7 @@ add_test(NAME win32_manifest_version
 # statics: no object file of the product defines writable data.
 set(zez_product_targets
   zez_display zez_protocol zez_keyboard zez_keyboard_win32 zez_image zez_link zez_panel zez_settings
-  zez_win zezodavoru)
+  zez_record zez_win zezodavoru)
 if(TARGET zez_demo)
   list(APPEND zez_product_targets zez_demo)
 endif()

@@ -1,6 +1,8 @@
 // The playback link (playback_link.h).
 #include "panel/playback_link.h"
 
+#include <memory>
+
 PlaybackLink::PlaybackLink(LinkEvents events, std::function<void()> tick, std::string path,
                            double speed)
     : events_(std::move(events)), tick_(std::move(tick)), path_(std::move(path)), speed_(speed) {}
@@ -71,4 +73,30 @@ void PlaybackLink::hand_on(const RecordEvent& event) {
         default:  // keys, link changes and marks change nothing on the display
             return;
     }
+}
+
+PlaybackLink* play_recording(RemotePanel& panel, const std::string& path, double speed,
+                             std::string& problem) {
+    // Looked at here first: the panel lets a link that fails to open go,
+    // and with it the reason.
+    std::optional<RecordingSource> source = open_recording_source(path);
+    problem = "cannot be opened";
+    if (source) {
+        RecordingReader reader(std::move(*source));
+        problem = reader.read_header() ? std::string() : reader.problem();
+    }
+    if (!problem.empty()) {
+        panel.close();
+        return nullptr;
+    }
+    PlaybackLink* playing = nullptr;
+    const LinkResult result = panel.open([&](LinkEvents events) {
+        auto link = std::make_unique<PlaybackLink>(
+            std::move(events), [&panel] { panel.tick(); }, path, speed);
+        playing = link.get();
+        return MadeLink{LinkResult::ok, std::move(link)};
+    });
+    if (result == LinkResult::ok) return playing;
+    problem = link_result_text(result);
+    return nullptr;
 }

@@ -17,10 +17,16 @@
 #include <string>
 
 #include "link/link.h"
+#include "panel/remote_panel.h"
 #include "record/recording_reader.h"
 
 class PlaybackLink final : public Link {
 public:
+    // The speeds a recording plays at: above 0, up to a million times its
+    // pace.
+    static constexpr double fastest = 1e6;
+    static constexpr bool speed_allowed(double speed) { return speed > 0 && speed <= fastest; }
+
     // `tick`: runs one tick of the display's timer.
     PlaybackLink(LinkEvents events, std::function<void()> tick, std::string path, double speed);
 
@@ -55,3 +61,10 @@ private:
     bool finished_ = false;
     std::string problem_;
 };
+
+// Plays the recording at `path` on `panel` as its link, closing first
+// whatever was open; the recorded ticks are the panel's tick(). Returns the
+// link (the panel owns it), or null with the link closed and `problem`
+// saying why the file cannot play.
+PlaybackLink* play_recording(RemotePanel& panel, const std::string& path, double speed,
+                             std::string& problem);

@@ -1,5 +1,5 @@
-// The screen snapshot: the character set's Unicode table and the copy of a
-// controller's screen.
+// The screen snapshot: the character set's Unicode table, the copy of a
+// controller's screen and its text.
 //
 // The table is laid out as the character-set sheet (docs/font-rom1.png, drawn
 // from display/font_rom1.cpp): sixteen rows of sixteen codes, each row one
@@ -88,6 +88,15 @@ uint8_t glyph_row(const LcdController& lcd, size_t slot, int32_t row) {
 std::string character_text(uint8_t code) {
     std::string text;
     append_utf8(text, character_rows[code >> 4][code & 0x0F]);
+    return text;
+}
+
+std::string screen_text(const ScreenSnapshot& screen, std::string_view line_break) {
+    std::string text;
+    for (const std::string& row : screen.text) {
+        text += row;
+        text += line_break;
+    }
     return text;
 }
 

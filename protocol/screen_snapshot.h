@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "display/lcd_controller.h"
@@ -63,6 +64,10 @@ struct ScreenSnapshot {
 // U+24EA and U+2460..U+246E (0 to 15); a code whose glyph has no Unicode
 // match is U+FFFD. docs/protocol.md "Character set" has the table.
 std::string character_text(uint8_t code);
+
+// The screen as text, as the programs copy it: each row's text followed by
+// `line_break` ("\r\n" where the clipboard wants that).
+std::string screen_text(const ScreenSnapshot& screen, std::string_view line_break = "\n");
 
 // Renders the controller at the blink phase and copies the screen out of it.
 // Made for the session's 20 x 4 text controller; the caller holds whatever

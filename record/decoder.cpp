@@ -290,7 +290,8 @@ std::string shown_bytes(const std::vector<uint8_t>& bytes) {
     constexpr size_t shown = 12;
     std::string text;
     for (size_t i = 0; i < bytes.size() && i < shown; ++i) {
-        text += (i > 0 ? " " : "") + hex_digits(bytes[i]);
+        if (i > 0) text += ' ';
+        text += hex_digits(bytes[i]);
     }
     if (bytes.size() > shown) text += " ... (" + std::to_string(bytes.size()) + " bytes)";
     return text;
@@ -309,7 +310,10 @@ std::string decoded_text(const DecodedCommand& command) {
     }
     std::string line = std::string(where.data()) + "  " + shown_bytes(command.bytes) + "  ";
     line += command.info != nullptr ? std::string(command.info->name) : "ignored";
-    for (const DecodedArgument& arg : command.args) line += " " + argument_text(arg);
+    for (const DecodedArgument& arg : command.args) {
+        line += ' ';
+        line += argument_text(arg);
+    }
     if (command.repaint) {
         line += command.info->repaint == Repaint::twice ? "  [repaint twice]" : "  [repaint]";
     }

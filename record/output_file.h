@@ -13,9 +13,17 @@
 // in place instead: the same checks, but the file itself is truncated and
 // written, so that whatever was flushed before a crash is there; a failed
 // or uncommitted file is kept as far as it was written.
+//
+// Standard output and the messages are handled here once
+// (output_file.cpp); the file system's part is each platform's own
+// (output_file_posix.cpp, output_file_win32.cpp): on Windows the file is
+// replaced with ReplaceFile, which keeps the old file's attributes and
+// access rights, and a device name ("NUL", "COM1") is refused like a
+// device path.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // Whether `path` names standard output. Whatever writes a file there writes
@@ -51,12 +59,27 @@ public:
 
 private:
     bool fail(const std::string& reason);
+
+    // The platform's part. open_file: the checks, then the temporary file
+    // (or, in place, the file itself) opened in file_; false with the
+    // reason after fail(). write_file: all of the bytes, or fail().
+    // close_file: closes file_ and, unless in place, puts the temporary
+    // file in place (or removes it and fails). discard: closes file_ and
+    // removes the temporary file, if any.
+    bool open_file(Placement placement);
+    bool write_file(const char* bytes, size_t size);
+    bool close_file();
     void discard();
+    // Standard output set up to take bytes as they are (no line-break
+    // translation).
+    static void binary_stdout();
 
     std::string name_;       // the path as given, for messages
     std::string target_;     // the file that is replaced
     std::string temporary_;  // where the data goes until commit()
-    int fd_ = -1;            // the temporary file
+    // The open file (the temporary one, or the file itself in place): a
+    // descriptor, or a Windows handle's value; -1 when none is open.
+    intptr_t file_ = -1;
     bool to_stdout_ = false;
     bool in_place_ = false;
     std::string error_;

@@ -1,4 +1,4 @@
-// Output files (output_file.h): symbolic links are resolved by hand, link by
+// Output files on POSIX (output_file.h): symbolic links are resolved by hand, link by
 // link, rather than with realpath(), so that a link whose target does not
 // exist yet still leads to the file to create. The temporary file is created
 // exclusively (never through a link left at its name) with the umask's mode,
@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "record/output_file.h"
 
@@ -48,17 +49,7 @@ bool follow_links(std::string& path) {
 
 }  // namespace
 
-OutputFile::~OutputFile() {
-    discard();
-}
-
-bool OutputFile::open(const std::string& path, Placement placement) {
-    name_ = is_standard_output(path) ? "standard output" : path;
-    if (is_standard_output(path)) {
-        to_stdout_ = true;
-        return true;
-    }
-    target_ = path;
+bool OutputFile::open_file(Placement placement) {
     if (!follow_links(target_)) return fail(std::strerror(ELOOP));
     struct stat existing {};
     const bool replaces = ::stat(target_.c_str(), &existing) == 0;
@@ -70,32 +61,27 @@ bool OutputFile::open(const std::string& path, Placement placement) {
     // plain write would not.
     if (replaces && ::access(target_.c_str(), W_OK) != 0) return fail(std::strerror(errno));
     if (placement == Placement::in_place) {
-        in_place_ = true;
-        fd_ = ::open(target_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-        return fd_ >= 0 || fail(std::strerror(errno));
+        file_ =
+            ::open(target_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+        return file_ >= 0 || fail(std::strerror(errno));
     }
     temporary_ = target_ + ".tmp" + std::to_string(::getpid());
-    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ < 0) return fail(std::strerror(errno));
+    file_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (file_ < 0) return fail(std::strerror(errno));
     if (replaces) {
+        const int fd = static_cast<int>(file_);
         // Only root may give a file away; for anyone else it stays theirs.
-        if (::fchown(fd_, existing.st_uid, existing.st_gid) != 0 && errno != EPERM) {
+        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 && errno != EPERM) {
             return fail(std::strerror(errno));
         }
-        if (::fchmod(fd_, existing.st_mode & 07777) != 0) return fail(std::strerror(errno));
+        if (::fchmod(fd, existing.st_mode & 07777) != 0) return fail(std::strerror(errno));
     }
     return true;
 }
 
-bool OutputFile::write(const void* data, size_t size) {
-    if (!error_.empty()) return false;
-    if (to_stdout_) {
-        if (std::fwrite(data, 1, size, stdout) == size) return true;
-        return fail(std::strerror(errno));
-    }
-    const auto* bytes = static_cast<const char*>(data);
+bool OutputFile::write_file(const char* bytes, size_t size) {
     while (size > 0) {
-        const ssize_t put = ::write(fd_, bytes, size);
+        const ssize_t put = ::write(static_cast<int>(file_), bytes, size);
         if (put < 0 && errno == EINTR) continue;
         if (put < 0) return fail(std::strerror(errno));
         bytes += put;
@@ -104,19 +90,9 @@ bool OutputFile::write(const void* data, size_t size) {
     return true;
 }
 
-bool OutputFile::flush() {
-    if (!error_.empty()) return false;
-    if (!to_stdout_) return true;
-    errno = 0;
-    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
-    return fail(errno != 0 ? std::strerror(errno) : "a write failed");
-}
-
-bool OutputFile::commit() {
-    if (!error_.empty()) return false;
-    if (to_stdout_) return flush();
-    const int fd = fd_;
-    fd_ = -1;
+bool OutputFile::close_file() {
+    const int fd = static_cast<int>(file_);
+    file_ = -1;
     if (in_place_) return ::close(fd) == 0 || fail(std::strerror(errno));
     if (::close(fd) != 0 || std::rename(temporary_.c_str(), target_.c_str()) != 0) {
         const int reason = errno;
@@ -127,15 +103,11 @@ bool OutputFile::commit() {
     return true;
 }
 
-bool OutputFile::fail(const std::string& reason) {
-    if (error_.empty()) error_ = "cannot write " + name_ + ": " + reason;
-    discard();
-    return false;
-}
-
 void OutputFile::discard() {
-    if (fd_ < 0) return;
-    ::close(fd_);
-    fd_ = -1;
+    if (file_ < 0) return;
+    ::close(static_cast<int>(file_));
+    file_ = -1;
     if (!in_place_) ::unlink(temporary_.c_str());
 }
+
+void OutputFile::binary_stdout() {}

@@ -6,7 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cmath>
-#include <ctime>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
 namespace {
@@ -31,11 +31,17 @@ std::optional<RecordKind> record_kind_of(std::string_view name) {
 }
 
 std::string utc_now_text() {
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm parts{};
-    gmtime_r(&now, &parts);
+    using namespace std::chrono;
+    const auto now = floor<seconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date(day);
+    const hh_mm_ss time(now - day);
     std::array<char, 32> text{};
-    std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%SZ", &parts);
+    std::snprintf(text.data(), text.size(), "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<int>(time.hours().count()),
+                  static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()));
     return text.data();
 }
 

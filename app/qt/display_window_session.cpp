@@ -11,19 +11,12 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "app/about.h"
 #include "app/qt/display_window.h"
 #include "panel/playback_link.h"
 #include "record/output_file.h"
-#include "zezodavoru_version.h"
 
 namespace {
-
-constexpr char about_title[] = "About Zezodavoru";
-constexpr char about_text[] =
-    "Zezodavoru " ZEZ_VERSION
-    "\n\nA remote display and keypad for devices of the Qor family: the device's 20 x 4 "
-    "display and its keys, linked over a serial port.\n\nCopyright (c) 2026 the Zezodavoru "
-    "developers.\nReleased under the MIT License.";
 
 std::string file_name(const QString& path) {
     return QFile::encodeName(path).toStdString();
@@ -47,34 +40,20 @@ void DisplayWindow::check_recording() {
 
 bool DisplayWindow::play(const std::string& path, double speed) {
     end_playback();
-    // Checked here first, so that the reason a file cannot play is at hand.
-    std::optional<RecordingSource> source = open_recording_source(path);
-    std::string problem = "cannot be opened";
-    if (source) {
-        RecordingReader reader(std::move(*source));
-        problem = reader.read_header() ? std::string() : reader.problem();
-    }
-    if (!problem.empty()) {
-        panel_.close();
-        driver_.rearm();
+    std::string problem;
+    playback_link_ = play_recording(panel_, path, speed, problem);
+    driver_.rearm();
+    if (playback_link_ == nullptr) {
         failed_target_ = path;
         link_failure_ = QString::fromStdString(problem);
         show_link_state();
         return false;
     }
     playback_ = path;
-    const LinkResult result = panel_.open([this, &path, speed](LinkEvents events) {
-        auto link = std::make_unique<PlaybackLink>(
-            std::move(events), [this] { panel_.tick(); }, path, speed);
-        playback_link_ = link.get();
-        return MadeLink{LinkResult::ok, std::move(link)};
-    });
-    if (result != LinkResult::ok) end_playback();
-    driver_.rearm();
     failed_target_.clear();
     link_failure_.clear();
     show_link_state();
-    return result == LinkResult::ok;
+    return true;
 }
 
 void DisplayWindow::end_playback() {
@@ -93,10 +72,7 @@ QString DisplayWindow::playback_text() const {
 
 QString DisplayWindow::screen_text() {
     const std::optional<ScreenSnapshot> screen = panel_.screen();
-    if (!screen) return {};
-    QStringList rows;
-    for (const std::string& row : screen->text) rows << QString::fromStdString(row);
-    return rows.join('\n') + '\n';
+    return screen ? QString::fromStdString(::screen_text(*screen)) : QString();
 }
 
 QImage DisplayWindow::picture() {

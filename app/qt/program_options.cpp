@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
+#include "panel/playback_link.h"
 #include "zezodavoru_version.h"
 
 namespace {
@@ -67,7 +68,7 @@ OptionsOutcome parse_program_options(const QStringList& arguments, ProgramOption
     if (parser.isSet(speed)) {
         bool number = false;
         options.speed = parser.value(speed).toDouble(&number);
-        if (!number || !(options.speed > 0) || options.speed > 1e6) {
+        if (!number || !PlaybackLink::speed_allowed(options.speed)) {
             return failure("--speed must be a number above 0");
         }
     }

@@ -8,8 +8,9 @@
 // state outlives the window; its destructor destroys a window still there.
 //
 // Window creation starts the display session and its idle screen, places
-// the window at (window_x, window_y) in the size preset's size and sets the
-// window's timer to the panel's first deadline (its clock's first tick). The
+// the window at (window_x, window_y) in the size preset's size, sets the
+// window's timer to the panel's first deadline (its clock's first tick) and
+// adds the session commands to its system menu (session_commands.h). The
 // preset's sizes follow the DPI of the window's monitor; when the window
 // moves to a monitor of another DPI (WM_DPICHANGED) it takes the rectangle
 // the system suggests and paints at the new scale. Keys go
@@ -22,6 +23,10 @@
 // dialog or, for a port number given on the command line, at start. Once
 // open it stays open until closed, also while the port is gone: the link
 // then relinks by itself.
+//
+// The panel's tap feeds the session recorder from the start: its flight
+// recorder keeps the last minutes for "Save recording...", and it writes
+// the session to a file when the command line asks for it.
 //
 // The loop: the panel is served on the window's thread, as every front end
 // serves it (panel/remote_panel.h). WinMain's loop (run_main_window_loop)
@@ -49,6 +54,7 @@
 
 #include "app/settings.h"
 #include "panel/remote_panel.h"
+#include "panel/session_recorder.h"
 #include "zezodavoru_version.h"
 
 inline constexpr char main_window_class_name[] = "VorivevoRuvid";
@@ -84,6 +90,11 @@ struct MainWindow {
     int32_t window_y = 50;
     // The picture of the last paint, reused so that a paint allocates nothing.
     std::vector<uint32_t> pixels;
+    // The recorder on the panel's tap; declared first, so that it outlives
+    // the panel.
+    SessionRecorder recorder{"zezodavoru", true};
+    // Whether the recording's failure has been said.
+    bool record_failure_shown = false;
     // The device's panel: session, link (open from link_main_window until
     // unlink_main_window; key codes are sent only then) and key translator.
     RemotePanel panel;

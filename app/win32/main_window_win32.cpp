@@ -17,6 +17,7 @@
 #include "app/win32/main_window.h"
 #include "app/win32/paint_win32.h"
 #include "app/win32/resource_ids.h"
+#include "app/win32/session_commands.h"
 #include "app/win32/setup_dialogs.h"
 #include "image/window_image.h"
 #include "keyboard/key_translation_win32.h"
@@ -34,7 +35,9 @@ MainWindow::MainWindow(HINSTANCE module)
                  const HWND window = hwnd.load();
                  if (window == nullptr || !PostMessageA(window, panel_wake_message, 0, 0))
                      wake_posted = false;
-             }}) {}
+             }}) {
+    panel.set_tap(recorder.tap());
+}
 
 MainWindow::~MainWindow() {
     if (const HWND window = hwnd.load()) DestroyWindow(window);
@@ -49,6 +52,7 @@ LRESULT on_create(MainWindow& window, HWND hwnd) {
     window.dpi = window_dpi(hwnd);
     if (!window.panel.start()) return -1;  // CreateWindowExA fails
     resize_main_window(window);
+    add_session_commands(hwnd);
     serve_main_window(window);
     return 0;
 }
@@ -65,9 +69,13 @@ LRESULT on_destroy(MainWindow& window, HWND hwnd) {
 
 // Sends the key's code while the link is open (its write result is of no
 // interest to the keyboard); the translator's chord follows the keys either
-// way, and nothing is queued while the link is closed.
+// way, and nothing is queued while the link is closed or a recording plays.
 KeyResult deliver(MainWindow& window, KeyResult result) {
     if (result.code == 0) return result;
+    // A recording played back takes no keys.
+    if (const Link* link = window.panel.link(); link != nullptr && link->plays_ticks()) {
+        return result;
+    }
     window.panel.send(result.code);
     // A code the line did not take at once has a write limit to keep.
     serve_main_window(window);
@@ -118,6 +126,11 @@ LRESULT on_dpi_changed(MainWindow& window, HWND hwnd, WPARAM wparam, LPARAM lpar
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(hwnd, nullptr, FALSE);
     return 0;
+}
+
+LRESULT on_sys_command(MainWindow& window, HWND hwnd, WPARAM wparam, LPARAM lparam) {
+    if (run_session_command(window, wparam)) return 0;
+    return DefWindowProcA(hwnd, WM_SYSCOMMAND, wparam, lparam);
 }
 
 LRESULT on_right_button(MainWindow& window) {
@@ -190,6 +203,8 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
             return on_sys_key_up(window, wparam);
         case WM_COMMAND:
             return on_command(window, hwnd, wparam, lparam);
+        case WM_SYSCOMMAND:
+            return on_sys_command(window, hwnd, wparam, lparam);
         case WM_TIMER:
             serve_main_window(window);
             return 1;
@@ -232,6 +247,7 @@ void serve_main_window(MainWindow& window) {
     } else {
         KillTimer(hwnd, ID_MAIN_TIMER);
     }
+    check_recording(window);
 }
 
 int run_main_window_loop(MainWindow& window) {

@@ -14,6 +14,13 @@
 #define IDC_RESIZE 4567
 #define IDM_ABOUT 6001
 
+// The main window's commands in its system menu: WM_SYSCOMMAND ids, whose
+// low four bits the system keeps, below the system's own (0xF000 on).
+#define IDM_SAVE_RECORDING 0x0110
+#define IDM_SAVE_PICTURE 0x0120
+#define IDM_COPY_SCREEN_TEXT 0x0130
+#define IDM_SHOW_ABOUT 0x0140
+
 // Setup dialog controls.
 #define IDC_SCHEME_GREEN 4002
 #define IDC_SCHEME_BLUE 4003

@@ -21,6 +21,7 @@ Each check prints "ok - ..." or "not ok - ..."; the last line is
 is ended here (and its pid is listed in WORK/pids for the shell's trap).
 """
 
+import json
 import os
 import signal
 import socket as socket_module
@@ -29,7 +30,7 @@ import sys
 import time
 import tty
 
-from PIL import Image, ImageFilter
+from PIL import Image, ImageChops, ImageFilter
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
 from zez_testlib import (  # noqa: E402
@@ -52,6 +53,7 @@ COM = 12  # a two-digit port, opened through the device-namespace name
 MAIN = MAIN_TITLE
 SETUP = MAIN + SETUP_SUFFIX
 PORTS = "Select Com Port"
+ID_FILE_NAME = 1148  # the file name box of the standard save dialog
 
 # The background colour of white on blue, and the window sizes and image
 # sizes of the size presets.
@@ -644,6 +646,7 @@ def command_line_and_burst():
     if not check(drv.ask("wait", MAIN, 20000, timeout=30) == "ok",
                  f"the program starts with the argument {COM}"):
         return
+    window_rect_for(4)  # the window is found before it takes its size
     if check(open_setup(), "the setup dialog opens"):
         texts = [dialog_text(ID_LINK_TEXT, "Qor Linked"), drv.ask("text", SETUP, ID_OPEN_CLOSE),
                  drv.ask("text", SETUP, ID_PORT_TEXT)]
@@ -751,6 +754,7 @@ def socket_port_through_ser2net():
         if not check(drv.ask("wait", MAIN, 20000, timeout=30) == "ok",
                      f"the program starts with {url}"):
             return
+        window_rect_for(4)  # the window is found before it takes its size
         if check(open_setup(), "the setup dialog opens"):
             seen = dialog_text(ID_LINK_TEXT, "Qor Linked")
             check(seen == "Qor Linked", f"{url} links through ser2net", str(seen))
@@ -777,6 +781,193 @@ def socket_port_through_ser2net():
     finally:
         stop(server)
         line.close()
+
+
+def hex_stream_bytes(stream_file):
+    """The bytes of a hex stream file (comments after '#', no ticks)."""
+    data = bytearray()
+    with open(stream_file) as f:
+        for text in f:
+            data += bytes.fromhex(text.split("#")[0])
+    return bytes(data)
+
+
+def recording_events(path):
+    """A recording's header and its events, as the JSON lines hold them."""
+    with open(path) as f:
+        lines = [json.loads(text) for text in f if text.strip()]
+    return lines[0], lines[1:]
+
+
+def joined(events, kind):
+    return b"".join(bytes.fromhex(e[2]) for e in events if e[1] == kind)
+
+
+def agrees_with(picture, timeout=15):
+    """Waits until the client area agrees dot for dot with a picture of size
+    4; returns (agrees, detail)."""
+    last = [None]
+
+    def agrees():
+        shot = screenshot()
+        last[0] = shot and compare_dots(shot, picture)
+        return last[0] and last[0][0] > 0 and last[0][1] == 0
+    ok = wait_until(agrees, timeout, 0.3)
+    return bool(ok), str(last[0])
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def system_menu(ups):
+    """Opens the window's system menu as a user does (Alt+Space) and runs
+    the item `ups` up from its end; whether the menu showed."""
+    focus_main()
+    xdo("key", "alt+space")
+    if drv.ask("menu", 5000) != "ok":
+        return False
+    for _ in range(ups):
+        xdo("key", "Up")
+    xdo("key", "Return")
+    return True
+
+
+def save_through_dialog(ups, title, path):
+    """Runs the system menu's item `ups` up from its end, names `path` in
+    the save dialog called `title` and presses Save; whether the file came."""
+    if not system_menu(ups) or drv.ask("wait", title, 10000) != "ok":
+        return False
+    wait_until(lambda: drv.ask("text", title, ID_FILE_NAME) not in ("none", None), 5)
+    drv.ask("settext", title, ID_FILE_NAME, windows_path(path))
+    press(title, ID_OK, gone=title)
+    return wait_until(lambda: os.path.exists(path), 5)
+
+
+def system_menu_commands():
+    """The session commands of the system menu, through Alt+Space and the
+    keys, as a user reaches them: "Copy screen as text" puts the rows on the
+    clipboard, "Save picture..." writes the PNG replay draws at the window's
+    size and scheme, "Save recording..." the flight recorder's minutes,
+    which replay to the same screen, and "About" says what the program is."""
+    demo = os.path.join(HERE, "demo_stream.hex")
+    line = Line("menus")
+    prog = Program("menus", cfg(COM, 0, 4))
+    prog.p = spawn(["wine", prog.exe, str(COM)], cwd=prog.folder)
+    if not check(drv.ask("wait", MAIN, 20000, timeout=30) == "ok", "the program starts linked"):
+        return
+    time.sleep(1)  # past the settle
+    device_send(line, demo)
+    ok, detail, _ = screen_agrees(demo, 0)
+    if not check(ok, "the demo screen is shown (scheme 0)", detail):
+        return
+
+    # About, Copy screen as text, Save picture..., Save recording... from the end.
+    check(system_menu(2), "Alt+Space opens the system menu")
+    rows = [None]
+
+    def copied():
+        rows[0] = (drv.ask("clipboard") or "").split("\\r\\n")
+        return len(rows[0]) == 5
+    wait_until(copied, 5)
+    rows = rows[0]
+    custom = "".join(chr(0x24EA) if c == 0 else chr(0x245F + c) for c in (4, 1, 1, 0, 2, 2, 2, 5))
+    expected = ["RX07" + custom + "HP\u2461\u2461TX42", "Qor demo screen 1234",
+                "    Hello, world    ", "ABC".ljust(20), ""]
+    check(rows == expected, '"Copy screen as text" puts the four rows on the clipboard', str(rows))
+
+    picture = os.path.join(prog.folder, "screen.png")
+    if check(save_through_dialog(3, "Save picture", picture),
+             '"Save picture..." writes the file named in the save dialog'):
+        with Image.open(picture) as im:
+            saved = im.convert("RGB")
+        drawn = replay(demo, 0, 4)
+        same = drawn is not None and saved.size == drawn.size and \
+            ImageChops.difference(saved, drawn).getbbox() is None
+        check(same, "the saved picture is the PNG replay --png draws (498 x 180, scheme 0)",
+              f"{saved.size}")
+
+    flight = os.path.join(prog.folder, "flight.jsonl")
+    if check(save_through_dialog(4, "Save recording", flight),
+             '"Save recording..." writes the flight recording named in the save dialog'):
+        header, events = recording_events(flight)
+        replayed, error = replay_png(CLI, flight, os.path.join(WORK, "flight.png"),
+                                     ["--scheme", 0, "--size", 4])
+        drawn = replay(demo, 0, 4)
+        check(header.get("target") == f"COM{COM}" and hex_stream_bytes(demo) in joined(events, "rx")
+              and replayed is not None and drawn is not None
+              and ImageChops.difference(replayed, drawn).getbbox() is None,
+              "the flight recording holds the session and replays to its screen",
+              f"{header.get('target')}, {error}")
+
+    if check(system_menu(1), "the system menu opens again"):
+        seen = drv.ask("wait", "About Zezodavoru", 5000) == "ok" and \
+            drv.ask("text", "About Zezodavoru", 0xFFFF)
+        check(bool(seen) and "Zezodavoru 1.1" in seen, '"About" shows the About box', str(seen))
+        drv.ask("click", "About Zezodavoru", ID_OK)
+        drv.ask("gone", "About Zezodavoru", 5000)
+    check(prog.close() == 0, "the program closes")
+    line.close()
+
+
+def record_and_play():
+    """--record FILE holds the session: its rx events are the bytes the
+    device sent, its tx events the keys typed. Linux's replay draws the
+    window's screen from it, --play ends on its last screen, and so does
+    --play of a recording zezodavoru-cli made on Linux."""
+    demo = os.path.join(HERE, "demo_stream.hex")
+    relink = os.path.join(HERE, "relink_stream.hex")
+    line = Line("record")
+    prog = Program("record", cfg(0, 1, 4))
+    recording = os.path.join(prog.folder, "session.jsonl")
+    prog.p = spawn(["wine", prog.exe, "--record", "session.jsonl", str(COM)], cwd=prog.folder)
+    if not check(drv.ask("wait", MAIN, 20000, timeout=30) == "ok",
+                 "the program starts with --record and a port"):
+        return
+    time.sleep(1)  # past the settle
+    device_send(line, demo)
+    screen_agrees(demo, 1)
+    focus_main()
+    listener = Listener(line, 10)
+    time.sleep(0.5)
+    for key in ("a", "shift+2", "F10"):
+        xdo("key", key)
+    got = listener.codes(3, 5)
+    check(prog.close() == 0, "the program closes")
+    header, events = recording_events(recording)
+    check(header.get("format") == "zezodavoru-recording" and header.get("target") == f"COM{COM}",
+          "the recording's header names the format and the port", str(header))
+    check(joined(events, "rx") == hex_stream_bytes(demo),
+          "--record: the rx events are the bytes the device sent", joined(events, "rx").hex())
+    check(got == ["41", "40", "b9"] and joined(events, "tx") == bytes.fromhex("4140b9"),
+          "--record: the tx events are the keys typed",
+          f"{' '.join(got)}; {joined(events, 'tx').hex()}")
+    drawn, error = replay_png(CLI, recording, os.path.join(WORK, "recorded.png"), ["--size", 4])
+    check(drawn is not None and ImageChops.difference(drawn, replay(demo, 1, 4)).getbbox() is None,
+          "the Windows recording replays on Linux to the window's screen", error)
+
+    # A recording of the same kind made on Linux, by zezodavoru-cli.
+    cli_line = Line("cli-record")
+    cli_recording = os.path.join(WORK, "linux.jsonl")
+    recorder = spawn([CLI, "record", cli_line.program_end, cli_recording, "--for", "3"])
+    time.sleep(1)  # past the settle
+    device_send(cli_line, relink)
+    recorder.wait(10)
+    cli_line.close()
+
+    for name, path, stream in (("Windows", recording, demo), ("Linux", cli_recording, relink)):
+        player = Program(f"play-{name}", cfg(0, 1, 4))
+        player.p = spawn(["wine", player.exe, "--play", windows_path(path), "--speed", "2"],
+                         cwd=player.folder)
+        if not check(drv.ask("wait", MAIN, 20000, timeout=30) == "ok",
+                     f"the program starts with --play of the {name} recording"):
+            continue
+        picture, error = replay_png(CLI, path, os.path.join(WORK, f"played-{name}.png"),
+                                    ["--size", 4])
+        ok, detail = agrees_with(picture) if picture is not None else (False, error)
+        check(ok, f"--play of the {name} recording ends on its last screen", detail)
+        check(player.close() == 0, "the program closes")
+    line.close()
 
 
 def dense_screen():
@@ -829,11 +1020,8 @@ def main():
             only = os.environ.get("ZEZ_E2E_ONLY", "").split()
             parts = [first_run_and_link, short_settings_file, unwritable_folder,
                      settings_path_is_folder, sizes_and_scheme_2, command_line_and_burst,
-                     deaf_line, dense_screen]
-            # socket:// is reached from the command line, whose URL form is
-            # checked once the program's command line takes one.
-            if os.environ.get("ZEZ_E2E_SOCKET"):
-                parts.append(socket_port_through_ser2net)
+                     deaf_line, socket_port_through_ser2net, system_menu_commands,
+                     record_and_play, dense_screen]
             for part in parts:
                 if only and part.__name__ not in only:
                     continue

@@ -22,6 +22,10 @@
 //   selection TITLE ID            [CB_GETCURSEL result]
 //   client TITLE                  [x y width height] client area on screen
 //   rect TITLE                    [x y width height] window rectangle
+//   settext TITLE ID TEXT         [ok | timeout | none]  WM_SETTEXT
+//   menu MS                       [ok | timeout]   until a pop-up menu shows
+//   syscommand TITLE ID           [ok | none]      WM_SYSCOMMAND ID, posted
+//   clipboard                     [the clipboard's Unicode text, CR and LF as \r \n | none]
 //   close TITLE                   [ok | none]      WM_CLOSE, posted
 //   ping TITLE MS                 [ok | timeout | none]  WM_NULL round trip
 //   create PATH                   [ok | fail ERROR]  CreateFileA, write, CREATE_ALWAYS
@@ -86,6 +90,37 @@ bool wait_for(const std::string& title, bool present, DWORD ms) {
     }
 }
 
+std::wstring from_utf8(const std::string& text) {
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+std::string clipboard_text() {
+    if (!OpenClipboard(nullptr)) return "none";
+    std::wstring text;
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* locked = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = locked;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    std::string answer;
+    for (const char c : to_utf8(text)) {
+        if (c == '\r') {
+            answer += "\\r";
+        } else if (c == '\n') {
+            answer += "\\n";
+        } else {
+            answer += c;
+        }
+    }
+    return answer;
+}
+
 std::string rect_text(const RECT& r) {
     return std::to_string(r.left) + " " + std::to_string(r.top) + " " +
            std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top);
@@ -114,6 +149,16 @@ std::string run_command(const std::vector<std::string>& f) {
         return file_result(CreateFileA(f[1].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                        OPEN_EXISTING, 0, nullptr));
     }
+    if (verb == "clipboard" && n == 1) return clipboard_text();
+    if (verb == "menu" && n == 2) {
+        const DWORD start = GetTickCount();
+        const DWORD ms = std::strtoul(f[1].c_str(), nullptr, 10);
+        while (!IsWindowVisible(FindWindowA("#32768", nullptr))) {
+            if (GetTickCount() - start >= ms) return "timeout";
+            Sleep(25);
+        }
+        return "ok";
+    }
     if (n < 2) return "error missing window title";
     if (verb == "wait" && n == 3)
         return wait_for(f[1], true, std::strtoul(f[2].c_str(), nullptr, 10)) ? "ok" : "timeout";
@@ -131,6 +176,10 @@ std::string run_command(const std::vector<std::string>& f) {
     if (!window) return "none";
     LRESULT result = 0;
     if (verb == "close" && n == 2) return PostMessageA(window, WM_CLOSE, 0, 0) ? "ok" : "none";
+    if (verb == "syscommand" && n == 3) {
+        const auto id = static_cast<WPARAM>(std::strtoul(f[2].c_str(), nullptr, 10));
+        return PostMessageA(window, WM_SYSCOMMAND, id, 0) ? "ok" : "none";
+    }
     if (verb == "ping" && n == 3) {
         DWORD_PTR ignored = 0;
         return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
@@ -161,6 +210,12 @@ std::string run_command(const std::vector<std::string>& f) {
         return to_utf8(text);
     }
     if (verb == "click" && n == 3) return PostMessageA(item, BM_CLICK, 0, 0) ? "ok" : "none";
+    if (verb == "settext" && n == 4) {
+        const std::wstring text = from_utf8(f[3]);
+        return send(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), result)
+                   ? "ok"
+                   : "timeout";
+    }
     if (verb == "command" && n == 3) {
         const auto id = static_cast<WPARAM>(std::atoi(f[2].c_str()));
         return PostMessageA(window, WM_COMMAND, id, reinterpret_cast<LPARAM>(item)) ? "ok" : "none";
