@@ -23,7 +23,7 @@ constexpr double answer_window = 0.5;
 // A batch that changes this many cells draws a screen anew.
 constexpr size_t screen_drawn = 20;
 // Changed by itself this often within one span: it keeps changing.
-constexpr size_t keeps_changing = 3;
+constexpr size_t keeps_changing = 2;
 // The module's own wait, and the first one's, where the device starts up.
 constexpr double least_timeout = 2.0;
 constexpr double least_first_timeout = 5.0;
@@ -237,10 +237,12 @@ void TestWriter::close_burst() {
 }
 
 void TestWriter::add_burst(BurstKind kind, double end, const Cells& before) {
-    Burst burst{segments_.size() - 1, kind, end, {}};
+    Burst burst{segments_.size() - 1, kind, end, {}, {}};
+    const Cells& before_key = segments_.back().before;
     for (size_t c = 0; c < cell_count; ++c) {
         if (before[c] == cells_[c]) continue;
         burst.changed.set(c);
+        burst.anew[c] = cells_[c] != before_key[c];
         changed_by_[c] = bursts_.size();
     }
     bursts_.push_back(burst);
@@ -262,38 +264,53 @@ void TestWriter::mark_start_up() {
     for (size_t b = 0; b <= *last_drawn; ++b) bursts_[b].kind = BurstKind::start_up;
 }
 
-TestWriter::CellSet TestWriter::restless_everywhere() const {
-    CellSet restless;
-    std::array<std::optional<size_t>, cell_count> first_span{};
+// The rows that changed by themselves after the span's screen was last drawn
+// anew by itself (before the first key: after the start-up), or in the
+// whole span if it never was.
+TestWriter::CellSet TestWriter::restless_after_drawing(size_t segment) const {
+    CellSet after;
     for (const Burst& burst : bursts_) {
-        if (burst.kind != BurstKind::by_itself) continue;
-        for (size_t c = 0; c < cell_count; ++c) {
-            if (!burst.changed[c]) continue;
-            if (!first_span[c]) {
-                first_span[c] = burst.segment;
-            } else if (*first_span[c] != burst.segment) {
-                restless.set(c);
-            }
+        if (burst.segment != segment || burst.kind == BurstKind::answer) continue;
+        if (burst.changed.count() >= screen_drawn) {
+            after.reset();
+        } else if (burst.kind == BurstKind::by_itself) {
+            after |= burst.changed;
         }
     }
-    return whole_rows(restless);
+    return whole_rows(after);
 }
 
+// The rows with a cell that changed by itself twice or more in the span (a
+// change back to what it showed before the key is not counted); all the
+// rows that changed by themselves where the screen was drawn anew so twice
+// (a log that scrolls); and those of restless_after_drawing().
 TestWriter::CellSet TestWriter::restless_within(size_t segment) const {
     std::array<size_t, cell_count> changes{};
     CellSet by_itself;
+    size_t drawn_anew = 0;
     for (const Burst& burst : bursts_) {
         if (burst.segment != segment || burst.kind != BurstKind::by_itself) continue;
         by_itself |= burst.changed;
-        for (size_t c = 0; c < cell_count; ++c) changes[c] += burst.changed[c] ? 1 : 0;
+        drawn_anew += burst.anew.count() >= screen_drawn ? 1 : 0;
+        for (size_t c = 0; c < cell_count; ++c) changes[c] += burst.anew[c] ? 1 : 0;
     }
-    // Before the first key the device is left alone once it has started
-    // up: a row that changes then changes by itself.
-    if (segment == 0) return whole_rows(by_itself);
     CellSet restless;
     for (size_t c = 0; c < cell_count; ++c) restless[c] = changes[c] >= keeps_changing;
+    if (drawn_anew >= keeps_changing) restless |= by_itself;
+    return whole_rows(restless) | restless_after_drawing(segment);
+}
+
+// The rows that went on changing by themselves after their screen was
+// drawn in two spans or more.
+TestWriter::CellSet TestWriter::restless_everywhere() const {
+    std::array<size_t, rows> spans{};
+    for (size_t segment = 0; segment < segments_.size(); ++segment) {
+        const CellSet after = restless_after_drawing(segment);
+        for (int32_t row = 0; row < rows; ++row) spans[row] += (after & row_cells(row)).any();
+    }
+    CellSet restless;
     for (int32_t row = 0; row < rows; ++row) {
-        if ((restless & row_cells(row)).any()) restless |= by_itself & row_cells(row);
+        if (spans[row] >= 2) restless |= row_cells(row);
     }
     return restless;
 }
@@ -322,19 +339,30 @@ std::vector<TestWriter::Wait> TestWriter::waits_of(size_t index, const CellSet& 
     for (const Burst& burst : bursts_) {
         if (burst.segment == index && burst.kind != BurstKind::answer) by_itself |= burst.changed;
     }
-    const CellSet keeps = restless_within(index);
+    // What goes on changing here: its values, as recorded, are no one's to
+    // wait for, now or later.
+    const CellSet going_on = restless_after_drawing(index);
+    CellSet keeps = restless_within(index);
+    // Two rows or more going on by themselves besides those that always do:
+    // the screen shows what the device finds meanwhile (a log), and nothing
+    // the span drew is the same another time.
+    const CellSet live = going_on & ~restless;
+    size_t live_rows = 0;
+    for (int32_t row = 0; row < rows; ++row) live_rows += (live & row_cells(row)).any() ? 1 : 0;
+    const CellSet drawn_here =
+        by_itself | (segment.answer ? bursts_[*segment.answer].changed : CellSet{});
+    if (live_rows >= 2) keeps |= whole_rows(drawn_here);
 
     CellSet vague_answered = vague;
-    for (size_t c = 0; c < cell_count; ++c) {
-        if (segment.answer && bursts_[*segment.answer].changed[c]) vague_answered[c] = restless[c];
+    if (segment.answer) {
+        const CellSet drawn = bursts_[*segment.answer].changed;
+        vague_answered = (vague & ~drawn) | (drawn & restless);
     }
-    CellSet vague_settled = vague_answered;
-    for (size_t c = 0; c < cell_count; ++c) {
-        if (by_itself[c]) vague_settled[c] = restless[c] || keeps[c];
-    }
+    const CellSet vague_settled = (vague_answered & ~by_itself) | (by_itself & (restless | keeps)) |
+                                  going_on | (live_rows >= 2 ? keeps : CellSet{});
     vague = vague_settled;
-    const CellSet wild_answered = restless | vague_answered;
-    const CellSet wild_settled = restless | vague_settled;
+    const CellSet wild_answered = restless | going_on | vague_answered;
+    const CellSet wild_settled = restless | keeps | vague_settled;
     const double least = index == 0 ? least_first_timeout : least_timeout;
 
     // The rows the span changed, as they ended it; those that tell the

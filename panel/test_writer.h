@@ -24,19 +24,30 @@
 //   display's own timer) happened by itself. Bytes less than 20 ms apart are
 //   one batch.
 // - Before the first key the device starts up: its drawing up to the last
-//   batch that drew at least a row's worth of cells (20) is its start-up
-//   screen, not a change by itself.
-// - A row with a cell that changed by itself in two of the spans between
-//   keys (the span before the first key counts from the end of the
-//   start-up; the one after the last key counts too) changes by itself all
-//   along: the status line with its counters and mode field. It is matched
-//   by '.' everywhere, and so never waited for.
-// - Before the first key, once the device has started up, a row that
-//   changes at all changes by itself: it is not waited for there either.
-// - Within a later span, a cell that changed by itself three times or more
-//   keeps changing (a busy indicator), and so do the other cells of its row
-//   that changed by themselves there: they are matched by '.' as that span
-//   left them.
+//   batch that drew at least a row's worth of cells (20) by itself is its
+//   start-up screen, not a change by itself.
+// - A row that changed by itself after the span's screen was last drawn
+//   anew (by a batch of 20 cells or more; or in the whole span if none was)
+//   goes on changing by itself: the status line's counters. It is matched
+//   by '.' as the span left it; a row that does so in two spans or more is
+//   matched by '.' everywhere, and so never waited for (a row a passing
+//   screen kept busy through several keys, a calibration's progress, is so
+//   too: fewer waits, never a wrong one).
+// - A row with a cell that changed by itself twice or more in one span (a
+//   change back to what it showed before the key not counted) keeps
+//   changing, as a busy indicator does; where the screen was drawn anew by
+//   itself twice in a span (a log that scrolls), every row that changed by
+//   itself does. They are matched by '.' as that span left them.
+// - Where two rows or more (besides those that change by themselves
+//   everywhere) go on changing by themselves after the screen was drawn,
+//   the screen shows what the device finds meanwhile (an event log): what
+//   the span drew is matched by '.'.
+// - A cell whose value came by itself so, and that no key has changed
+//   since, is matched by '.' in later rows too.
+// What the device draws from its own readings or clock and then leaves
+// alone (a calibration's result, a log looked at for a moment) cannot be
+// told from fixed text by one recording: such a wait is written as
+// recorded, and may need editing.
 // - When every row the key changed ends the span as it was before the key
 //   (a screen that comes back by itself), the test first waits for the
 //   key's answer, then for the rows as they came back.
@@ -84,6 +95,7 @@ private:
         BurstKind kind = BurstKind::by_itself;
         double end = 0;
         CellSet changed;
+        CellSet anew;  // changed to what the cell did not show before the key
     };
     // The span from one key to the next (the first: from the start to the
     // first key, with no codes).
@@ -114,8 +126,9 @@ private:
     void end_segment();
 
     void mark_start_up();
-    CellSet restless_everywhere() const;
+    CellSet restless_after_drawing(size_t segment) const;
     CellSet restless_within(size_t segment) const;
+    CellSet restless_everywhere() const;
     std::vector<Wait> waits_of(size_t segment, const CellSet& restless, CellSet& vague) const;
     double settle_time(size_t index, const CellSet& cells) const;
     std::vector<std::string> key_lines(const Segment& segment) const;
