@@ -108,10 +108,14 @@ std::bitset<80> whole_rows(const std::bitset<80>& cells) {
     return rows_of;
 }
 
-// Twice the time the screen took, and a second, in half seconds upwards.
-double timeout_for(double settle, double least) {
-    const double wanted = std::ceil((2 * std::max(settle, 0.0) + 1) * 2) / 2;
-    return std::max(wanted, least);
+// A wait's timeout, in half seconds upwards: twice the time the recorded
+// screen took after the key, and a second; and at least the time it took
+// after the screen the test last waited for, and a second and a half (keys
+// the device did not take yet come sooner in the test than they were
+// pressed).
+double timeout_for(double after_key, double after_wait, double least) {
+    const double wanted = std::max(2 * after_key + 1, after_wait + 1.5);
+    return std::max(std::ceil(wanted * 2) / 2, least);
 }
 
 std::string format_seconds(double seconds) {
@@ -315,16 +319,13 @@ TestWriter::CellSet TestWriter::restless_everywhere() const {
     return restless;
 }
 
-double TestWriter::settle_time(size_t index, const CellSet& cells) const {
-    const Segment& segment = segments_[index];
-    double settle = 0;
+double TestWriter::shown_at(const Segment& segment, const CellSet& cells) const {
+    double shown = 0;
     for (size_t c = 0; c < cell_count; ++c) {
         const std::optional<size_t> burst = segment.changed_by[c];
-        if (cells[c] && burst && bursts_[*burst].segment == index) {
-            settle = std::max(settle, bursts_[*burst].end - segment.key_time);
-        }
+        if (cells[c] && burst) shown = std::max(shown, bursts_[*burst].end);
     }
-    return settle;
+    return shown;
 }
 
 // The waits after a key (or before the first): `restless` changes by itself
@@ -363,7 +364,6 @@ std::vector<TestWriter::Wait> TestWriter::waits_of(size_t index, const CellSet& 
     vague = vague_settled;
     const CellSet wild_answered = restless | going_on | vague_answered;
     const CellSet wild_settled = restless | keeps | vague_settled;
-    const double least = index == 0 ? least_first_timeout : least_timeout;
 
     // The rows the span changed, as they ended it; those that tell the
     // settled screen from the one before the key first.
@@ -380,14 +380,14 @@ std::vector<TestWriter::Wait> TestWriter::waits_of(size_t index, const CellSet& 
         }
         const CellSet waited = row_cells(row) & ~wild_settled;
         Wait wait{row + 1, row_pattern(segment.settled, row, wild_settled),
-                  timeout_for(settle_time(index, waited), least)};
+                  shown_at(segment, waited)};
         (tells ? telling : others).push_back(std::move(wait));
     }
     std::vector<Wait> waits;
     if (telling.empty() && !others.empty() && segment.answer) {
         // The screen came back to what it was: the answer shows the key
         // was taken.
-        const double timeout = timeout_for(bursts_[*segment.answer].end - segment.key_time, least);
+        const double shown = bursts_[*segment.answer].end;
         for (int32_t row = 0; row < rows; ++row) {
             bool tells = false;
             for (size_t c = 0; c < cell_count; ++c) {
@@ -396,7 +396,7 @@ std::vector<TestWriter::Wait> TestWriter::waits_of(size_t index, const CellSet& 
             }
             if (tells)
                 waits.push_back(
-                    {row + 1, row_pattern(segment.answered, row, wild_answered), timeout});
+                    {row + 1, row_pattern(segment.answered, row, wild_answered), shown});
         }
     }
     waits.insert(waits.end(), telling.begin(), telling.end());
@@ -456,6 +456,7 @@ std::string TestWriter::finish() {
 
     std::vector<std::string> body;
     CellSet vague;
+    double waited = 0;  // when the recorded screen showed what was waited for last
     for (size_t index = 0; index < segments_.size(); ++index) {
         const Segment& segment = segments_[index];
         if (index > 0) {
@@ -465,12 +466,18 @@ std::string TestWriter::finish() {
         }
         const std::vector<Wait> waits = waits_of(index, restless, vague);
         if (waits.empty() && index > 0) body.emplace_back("# (no lasting change to wait for)");
+        const double least = index == 0 ? least_first_timeout : least_timeout;
+        double reached = waited;
         for (const Wait& wait : waits) {
+            const double timeout =
+                timeout_for(wait.shown - segment.key_time, wait.shown - waited, least);
+            reached = std::max(reached, wait.shown);
             std::string line = "panel.wait_for(re.compile(" + python_string(wait.pattern, true) +
                                "), row=" + std::to_string(wait.row);
-            if (wait.timeout != least_timeout) line += ", timeout=" + format_seconds(wait.timeout);
+            if (timeout != least_timeout) line += ", timeout=" + format_seconds(timeout);
             body.push_back(line + ")");
         }
+        waited = reached;
     }
     for (const std::string& note : notes_) body.push_back("# " + comment_text(note));
 

@@ -11,9 +11,11 @@
 // panel.send(b"...") for codes no name sends. The waits are
 // panel.wait_for(re.compile(ROW), row=N, timeout=T) on each row the key
 // changed, the whole row matched exactly, with a timeout drawn from how long
-// the screen took to settle (twice that and a second, at least the module's
-// two seconds; five before the first key, where the device starts up and a
-// link settles).
+// the screen took to settle: twice that and a second, and at least the time
+// since the screen last waited for and a second and a half (keys the device
+// ignored meanwhile come sooner in the test than they were pressed); never
+// less than the module's two seconds, or five before the first key, where
+// the device starts up and a link settles.
 //
 // What the device changes by itself must not be waited for as recorded:
 // the status line's counters, a busy indicator, anything drawn from the
@@ -113,7 +115,7 @@ private:
     struct Wait {
         int32_t row = 0;
         std::string pattern;
-        double timeout = 0;
+        double shown = 0;  // when the recorded screen showed it
     };
 
     Cells current_cells();
@@ -130,7 +132,7 @@ private:
     CellSet restless_within(size_t segment) const;
     CellSet restless_everywhere() const;
     std::vector<Wait> waits_of(size_t segment, const CellSet& restless, CellSet& vague) const;
-    double settle_time(size_t index, const CellSet& cells) const;
+    double shown_at(const Segment& segment, const CellSet& cells) const;
     std::vector<std::string> key_lines(const Segment& segment) const;
     std::string comments() const;
 
