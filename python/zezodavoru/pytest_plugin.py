@@ -96,9 +96,6 @@ def pytest_configure(config):
         config.stash[_run_key] = uuid.uuid4().hex
     else:
         config.stash[_run_key] = worker.get("zezodavoru_run") or worker["testrunuid"]
-    folder = config.getoption("panel_lock_dir") or default_lock_folder()
-    targets = config.getoption("panel_target") or ["demo"]
-    config.stash[_pool_key] = DevicePool(pool_devices(targets, config.stash[_run_key]), folder)
 
 
 @pytest.hookimpl(optionalhook=True)
@@ -107,11 +104,27 @@ def pytest_configure_node(node):
     node.workerinput["zezodavoru_run"] = node.config.stash[_run_key]
 
 
-def pytest_unconfigure(config):
-    # The run's demo devices are held by no one now.
+def _pool(config):
+    """The run's pool, made when a test first asks for a panel."""
     pool = config.stash.get(_pool_key, None)
-    if pool is not None and not hasattr(config, "workerinput"):
-        pool.forget([d for d in pool.devices if d.target == "demo"])
+    if pool is None:
+        folder = config.getoption("panel_lock_dir") or default_lock_folder()
+        targets = config.getoption("panel_target") or ["demo"]
+        pool = DevicePool(pool_devices(targets, config.stash[_run_key]), folder)
+        config.stash[_pool_key] = pool
+    return pool
+
+
+def pytest_unconfigure(config):
+    # The run's demo devices are held by no one now (the workers have
+    # ended before the controller's end).
+    if hasattr(config, "workerinput"):
+        return
+    folder = config.getoption("panel_lock_dir") or default_lock_folder()
+    targets = config.getoption("panel_target") or ["demo"]
+    demos = [d for d in pool_devices(targets, config.stash[_run_key]) if d.target == "demo"]
+    if demos and os.path.isdir(folder):
+        DevicePool(demos, folder).forget(demos)
 
 
 def _labgrid_env(config):
@@ -183,7 +196,7 @@ def _panel_holding(request):
     if _labgrid_env(request.config) is not None:
         yield from _hold_labgrid(request, count)
         return
-    holding = _hold(request, request.config.stash[_pool_key], count)
+    holding = _hold(request, _pool(request.config), count)
     opened = []
     try:
         for device in holding.devices:
@@ -201,7 +214,7 @@ def _hold_labgrid(request, count):
     locks (keyed by their ports) and active for the test."""
     drivers = _labgrid_drivers(request, count)
     devices = [Device(d.url, d.url, f"{d.target.name} ({d.url})") for d in drivers]
-    holding = _hold(request, DevicePool(devices, request.config.stash[_pool_key].folder), count)
+    holding = _hold(request, DevicePool(devices, _pool(request.config).folder), count)
     active = []
     try:
         for driver in drivers:
