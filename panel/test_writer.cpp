@@ -285,22 +285,16 @@ TestWriter::CellSet TestWriter::restless_after_drawing(size_t segment) const {
 }
 
 // The rows with a cell that changed by itself twice or more in the span (a
-// change back to what it showed before the key is not counted); all the
-// rows that changed by themselves where the screen was drawn anew so twice
-// (a log that scrolls); and those of restless_after_drawing().
+// change back to what it showed before the key is not counted), and those
+// of restless_after_drawing().
 TestWriter::CellSet TestWriter::restless_within(size_t segment) const {
     std::array<size_t, cell_count> changes{};
-    CellSet by_itself;
-    size_t drawn_anew = 0;
     for (const Burst& burst : bursts_) {
         if (burst.segment != segment || burst.kind != BurstKind::by_itself) continue;
-        by_itself |= burst.changed;
-        drawn_anew += burst.anew.count() >= screen_drawn ? 1 : 0;
         for (size_t c = 0; c < cell_count; ++c) changes[c] += burst.anew[c] ? 1 : 0;
     }
     CellSet restless;
     for (size_t c = 0; c < cell_count; ++c) restless[c] = changes[c] >= keeps_changing;
-    if (drawn_anew >= keeps_changing) restless |= by_itself;
     return whole_rows(restless) | restless_after_drawing(segment);
 }
 
@@ -344,15 +338,22 @@ std::vector<TestWriter::Wait> TestWriter::waits_of(size_t index, const CellSet& 
     // wait for, now or later.
     const CellSet going_on = restless_after_drawing(index);
     CellSet keeps = restless_within(index);
-    // Two rows or more going on by themselves besides those that always do:
-    // the screen shows what the device finds meanwhile (a log), and nothing
-    // the span drew is the same another time.
-    const CellSet live = going_on & ~restless;
-    size_t live_rows = 0;
-    for (int32_t row = 0; row < rows; ++row) live_rows += (live & row_cells(row)).any() ? 1 : 0;
+    // Lines of text written by themselves twice (each alone, not as part
+    // of a screen drawn anew), beside what always changes: the screen shows
+    // what the device finds meanwhile (a log), and nothing the span drew is
+    // the same another time.
+    size_t lines_written = 0;
+    for (const Burst& burst : bursts_) {
+        const size_t written = (burst.anew & ~restless).count();
+        if (burst.segment == index && burst.kind == BurstKind::by_itself &&
+            written >= columns / 2 && burst.changed.count() < screen_drawn) {
+            ++lines_written;
+        }
+    }
+    const bool live = lines_written >= keeps_changing;
     const CellSet drawn_here =
         by_itself | (segment.answer ? bursts_[*segment.answer].changed : CellSet{});
-    if (live_rows >= 2) keeps |= whole_rows(drawn_here);
+    if (live) keeps |= whole_rows(drawn_here);
 
     CellSet vague_answered = vague;
     if (segment.answer) {
@@ -360,7 +361,7 @@ std::vector<TestWriter::Wait> TestWriter::waits_of(size_t index, const CellSet& 
         vague_answered = (vague & ~drawn) | (drawn & restless);
     }
     const CellSet vague_settled = (vague_answered & ~by_itself) | (by_itself & (restless | keeps)) |
-                                  going_on | (live_rows >= 2 ? keeps : CellSet{});
+                                  going_on | (live ? keeps : CellSet{});
     vague = vague_settled;
     const CellSet wild_answered = restless | going_on | vague_answered;
     const CellSet wild_settled = restless | keeps | vague_settled;

@@ -37,22 +37,21 @@
 //   too: fewer waits, never a wrong one).
 // - A row with a cell that changed by itself twice or more in one span (a
 //   change back to what it showed before the key not counted) keeps
-//   changing, as a busy indicator does; where the screen was drawn anew by
-//   itself twice in a span (a log that scrolls), every row that changed by
-//   itself does. They are matched by '.' as that span left them.
-// - Where two rows or more (besides those that change by themselves
-//   everywhere) go on changing by themselves after the screen was drawn,
-//   the screen shows what the device finds meanwhile (an event log): what
-//   the span drew is matched by '.'.
+//   changing, as a busy indicator does: it is matched by '.' as that span
+//   left it.
+// - Where lines of text (half a row or more, not as part of a screen drawn
+//   anew) were written by themselves twice in a span, besides what changes
+//   everywhere, the screen shows what the device finds meanwhile (an event
+//   log): what the span drew is matched by '.'.
 // - A cell whose value came by itself so, and that no key has changed
 //   since, is matched by '.' in later rows too.
+// - When every row the key changed ends the span as it was before the key
+//   (a screen that comes back by itself), the test first waits for the
+//   key's answer, then for the rows as they came back.
 // What the device draws from its own readings or clock and then leaves
 // alone (a calibration's result, a log looked at for a moment) cannot be
 // told from fixed text by one recording: such a wait is written as
 // recorded, and may need editing.
-// - When every row the key changed ends the span as it was before the key
-//   (a screen that comes back by itself), the test first waits for the
-//   key's answer, then for the rows as they came back.
 #pragma once
 
 #include <array>
