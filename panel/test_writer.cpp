@@ -124,11 +124,13 @@ std::string format_seconds(double seconds) {
     return text.data();
 }
 
-// A line of the module's comments: control characters are no part of it.
+// A line of the module's comments, in printable ASCII: what comes from a
+// file (a name, a note) may hold line breaks or bytes that are no UTF-8,
+// which Python would not read.
 std::string comment_text(const std::string& text) {
     std::string clean = text;
     for (char& c : clean) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = '?';
     }
     return clean;
 }

@@ -118,11 +118,12 @@ def _pool(config):
 def pytest_unconfigure(config):
     # The run's demo devices are held by no one now (the workers have
     # ended before the controller's end).
-    if hasattr(config, "workerinput"):
+    run = config.stash.get(_run_key, None)
+    if hasattr(config, "workerinput") or run is None:
         return
     folder = config.getoption("panel_lock_dir") or default_lock_folder()
     targets = config.getoption("panel_target") or ["demo"]
-    demos = [d for d in pool_devices(targets, config.stash[_run_key]) if d.target == "demo"]
+    demos = [d for d in pool_devices(targets, run) if d.target == "demo"]
     if demos and os.path.isdir(folder):
         DevicePool(demos, folder).forget(demos)
 
@@ -146,7 +147,8 @@ def _holder(request):
     return f"{os.environ.get('PYTEST_XDIST_WORKER', 'main')}: {request.node.nodeid}"
 
 
-def _first(request):
+def _first():
+    """Where a worker starts to look in the pool: workers spread over it."""
     worker = os.environ.get("PYTEST_XDIST_WORKER", "gw0")
     digits = re.sub(r"\D", "", worker)
     return int(digits) if digits else 0
@@ -163,13 +165,15 @@ def _hold(request, pool, count):
         )
     try:
         return pool.hold(count, request.config.getoption("panel_wait"), _holder(request),
-                         _first(request))
+                         _first())
     except PoolTimeout as error:
         pytest.fail(str(error), pytrace=False)
 
 
 def _labgrid_drivers(request, count):
     __tracebackhide__ = True
+    from labgrid.exceptions import NoDriverFoundError
+
     env = request.getfixturevalue("env")
     names = list(env.config.get_targets().keys())
     names.sort(key=lambda name: name != "main")
@@ -178,7 +182,7 @@ def _labgrid_drivers(request, count):
         target = env.get_target(name)
         try:
             drivers.append(target.get_driver("PanelDriver", activate=False))
-        except Exception:  # a target without a panel
+        except NoDriverFoundError:  # a target without a panel
             continue
         if len(drivers) == count:
             return drivers
