@@ -513,8 +513,8 @@ bool write_test_of_recording(const std::string& path, const std::string& author,
     writer.set_header(reader.header());
     RecordEvent event;
     while (reader.next(event)) writer.add(event);
+    if (!reader.problem().empty()) writer.warn(name + ": " + reader.problem());
     module = writer.finish();
     warnings = writer.warnings();
-    if (!reader.problem().empty()) warnings.push_back(name + ": " + reader.problem());
     return true;
 }

@@ -80,6 +80,9 @@ public:
     void set_header(const RecordingHeader& header);
     // The recording's events, in order.
     void add(const RecordEvent& event);
+    // Something the user should know of the recording (it is damaged),
+    // said in the module and among warnings().
+    void warn(std::string warning) { warnings_.push_back(std::move(warning)); }
     // The pytest module, once every event is in.
     std::string finish();
     // What the user should know of the test written, one sentence each.
