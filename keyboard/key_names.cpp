@@ -196,11 +196,15 @@ std::vector<NamedKeyCodes> named_key_codes() {
         if (key.vk != vk_shift && key.vk != vk_control && key.vk != vk_menu && key.vk != vk_lwin)
             plain.emplace_back(key.name);
     }
-    for (int n = 1; n <= 12; ++n) plain.push_back("F" + std::to_string(n));
+    // Built by appending: GCC 12 warns wrongly of "F" + std::to_string(n).
+    const auto numbered = [&plain](std::string_view prefix, int first, int last) {
+        for (int n = first; n <= last; ++n) plain.emplace_back(prefix).append(std::to_string(n));
+    };
+    numbered("F", 1, 12);
     for (char c = '!'; c <= '~'; ++c) {
         if (c < 'a' || c > 'z') plain.emplace_back(1, c);
     }
-    for (int n = 0; n <= 9; ++n) plain.push_back("KP" + std::to_string(n));
+    numbered("KP", 0, 9);
 
     std::vector<std::string> names = plain;
     for (const std::string_view prefix : {"Shift+", "Ctrl+"}) {
