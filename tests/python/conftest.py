@@ -121,7 +121,8 @@ def docs_streams():
 def run_pytest(folder, *args, timeout=120):
     """pytest with the plugin in a folder of its own: (exit status, output)."""
     paths = os.environ.get("PYTHONPATH", "").split(os.pathsep)
-    env = dict(os.environ, PYTHONDONTWRITEBYTECODE="1",
+    env = {k: v for k, v in os.environ.items() if not k.startswith("PYTEST_XDIST_")}
+    env.update(PYTHONDONTWRITEBYTECODE="1",
                PYTHONPATH=os.pathsep.join(os.path.abspath(p) for p in paths if p))
     done = subprocess.run(
         [sys.executable, "-m", "pytest", "-p", "zezodavoru.pytest_plugin", "-p",
