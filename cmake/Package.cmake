@@ -149,15 +149,20 @@ the keys typed there back to the device over an RS-232 line.
 .
 This package holds the Linux program, zezodavoru, with a built-in demo
 device; zezodavoru-cli, a command-line tool for firmware developers that
-replays device streams, draws the screens they make and plays a device on a
-serial port; and the Python module zezodavoru with its pytest plugin, which
-drives a device's panel from firmware tests: keys in, screen out, waits for
-text.")
+replays device streams, draws the screens they make, plays a device on a
+serial port and writes tests from recordings; and the Python module
+zezodavoru with its pytest plugin, which drives a device's panel from
+firmware tests: keys in, screen out, waits for text, a pool of devices
+shared by pytest-xdist's workers, evidence of each failure, and a labgrid
+driver.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
 if(ZEZ_PYTHON_DEPENDS)
   string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${ZEZ_PYTHON_DEPENDS}")
 endif()
+# The plugin's device pool spreads over pytest-xdist's workers, and the
+# labgrid driver needs labgrid; neither is needed for the rest.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-pytest, python3-pytest-xdist, python3-labgrid")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)

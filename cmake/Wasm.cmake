@@ -42,7 +42,7 @@ set(zez_wasm_test_libraries zez_protocol zez_keyboard zez_image zez_link zez_set
 file(GLOB test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.cpp)
 foreach(test_source IN LISTS test_sources)
   get_filename_component(test_name ${test_source} NAME_WE)
-  if(test_name MATCHES "_threads_test$|^(link|ser2net_link|record)_test$")
+  if(test_name MATCHES "_threads_test$|^(link|ser2net_link|record|test_writer)_test$")
     continue()
   endif()
   add_executable(${test_name} ${test_source})

@@ -3,9 +3,12 @@ written as one would for a real unit: press keys, wait for the screen.
 
     pytest -p zezodavoru.pytest_plugin examples/
     pytest -p zezodavoru.pytest_plugin examples/ --panel-target /dev/ttyUSB0
+    pytest -p zezodavoru.pytest_plugin examples/ -n 2 --panel-target demo --panel-target demo
 
-The ``panel`` fixture opens --panel-target (the built-in demo device unless
-given); on a failure the report shows the screen and names its PNG.
+The ``panel`` fixture holds a device of the pool of --panel-target (the
+built-in demo device unless given) for the test; on a failure the report
+shows the screen and names the recording, picture and decoded commands kept
+in panel-evidence/ (docs/testing.md).
 """
 
 import re

@@ -186,3 +186,39 @@ std::vector<uint8_t> key_press_codes(KeyTranslator& translator, const KeyPress& 
     }
     return codes;
 }
+
+std::vector<NamedKeyCodes> named_key_codes() {
+    std::vector<std::string> plain;
+    for (const NamedKey& key : named_keys) {
+        if (key.vk != vk_shift && key.vk != vk_control && key.vk != vk_menu && key.vk != vk_lwin)
+            plain.emplace_back(key.name);
+    }
+    // Built by appending: GCC 12 warns wrongly of "F" + std::to_string(n).
+    const auto numbered = [&plain](std::string_view prefix, int first, int last) {
+        for (int n = first; n <= last; ++n) plain.emplace_back(prefix).append(std::to_string(n));
+    };
+    numbered("F", 1, 12);
+    for (char c = '!'; c <= '~'; ++c) {
+        if (c < 'a' || c > 'z') plain.emplace_back(1, c);
+    }
+    numbered("KP", 0, 9);
+
+    std::vector<std::string> names = plain;
+    for (const std::string_view prefix : {"Shift+", "Ctrl+"}) {
+        for (const std::string& name : plain) names.push_back(std::string(prefix) + name);
+    }
+    names.emplace_back("Ctrl+Shift");
+    names.emplace_back("Win");
+
+    std::vector<NamedKeyCodes> table;
+    for (const std::string& name : names) {
+        const std::optional<KeyPress> press = parse_key_name(name);
+        if (!press) continue;
+        KeyTranslator translator;
+        std::vector<uint8_t> codes = key_press_codes(translator, *press);
+        const bool known = std::any_of(table.begin(), table.end(),
+                                       [&](const NamedKeyCodes& n) { return n.codes == codes; });
+        if (!codes.empty() && !known) table.push_back({name, std::move(codes)});
+    }
+    return table;
+}

@@ -16,12 +16,17 @@
 // to the translator: Shift and Ctrl held from their own press on, and every
 // key a system key while Alt is held (and F10 always). So the codes are what
 // the programs send for the same keys, the Ctrl+Shift chord included.
+//
+// The other way round, named_key_codes() says which name a key code is best
+// written by, for whatever writes presses from codes sent (a test written
+// from a recording).
 // Portable: the Python module uses it now, other front ends may later.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -44,3 +49,17 @@ std::optional<KeyPress> key_press_for_character(char c);
 // The codes the translator gives for the press, pressed and released, in
 // order (codes of 0, "nothing to send", are left out).
 std::vector<uint8_t> key_press_codes(KeyTranslator& translator, const KeyPress& press);
+
+// A key name and the codes its press sends, from a translator with no chord
+// begun.
+struct NamedKeyCodes {
+    std::string name;
+    std::vector<uint8_t> codes;
+};
+
+// One name for every distinct run of codes a single name sends, the plainest
+// first: named keys, function keys, characters and keypad keys, then the
+// same with Shift, then with Ctrl, then the Ctrl+Shift chord and the Windows
+// key (two codes each). So the first name found for a code is the one a
+// person would write ("Up" for 0xE2, "A" for 0x41, "!" for 0x21).
+std::vector<NamedKeyCodes> named_key_codes();

@@ -1,6 +1,8 @@
 // The session recorder (session_recorder.h).
 #include "panel/session_recorder.h"
 
+#include "panel/test_writer.h"
+#include "record/output_file.h"
 #include "zezodavoru_version.h"
 
 SessionRecorder::SessionRecorder(std::string program, bool flight)
@@ -89,4 +91,24 @@ bool SessionRecorder::save_flight(const std::string& path, const std::string& ta
                                   std::string& error) {
     std::lock_guard lock(mutex_);
     return flight_.save(path, header_for(target), error);
+}
+
+bool SessionRecorder::save_test(const std::string& path, const std::string& target,
+                                const std::string& author, std::vector<std::string>& warnings,
+                                std::string& error) {
+    std::string module;
+    {
+        std::lock_guard lock(mutex_);
+        RecordingHeader header = header_for(target);
+        header.complete = !flight_.trimmed();
+        TestWriter writer("the flight recorder", author);
+        writer.set_header(header);
+        flight_.for_each([&writer](const RecordEvent& event) { writer.add(event); });
+        module = writer.finish();
+        warnings = writer.warnings();
+    }
+    OutputFile file;
+    if (file.open(path) && file.write(module.data(), module.size()) && file.commit()) return true;
+    error = file.error();
+    return false;
 }

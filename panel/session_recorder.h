@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "panel/remote_panel.h"
 #include "record/recorder.h"
@@ -38,6 +39,11 @@ public:
 
     // Saves the flight recorder's minutes.
     bool save_flight(const std::string& path, const std::string& target, std::string& error);
+    // Writes a test of the flight recorder's minutes (panel/test_writer.h),
+    // `author` naming what writes it; `warnings` gets what the user should
+    // know of it. False, with `error` set, when the file cannot be written.
+    bool save_test(const std::string& path, const std::string& target, const std::string& author,
+                   std::vector<std::string>& warnings, std::string& error);
     // The flight recorder, for tests and reports.
     const FlightRecorder& flight() const { return flight_; }
 

@@ -1,7 +1,8 @@
-// zezodavoru._native: the Python binding of the panel host (panel_host.h)
-// and of the screen snapshot. The pure-Python layer (zezodavoru/__init__.py)
-// builds the Panel that users see on the _Core here: argument checks,
-// exceptions by kind, and the waits whose patterns are Python's own.
+// zezodavoru._native: the Python binding of the panel host (panel_host.h),
+// of the screen snapshot and of the decoder of recordings. The pure-Python
+// layer (zezodavoru/__init__.py) builds the Panel that users see on the
+// _Core here: argument checks, exceptions by kind, and the waits whose
+// patterns are Python's own.
 //
 // Every call that may wait (on the panel's lock, the link or the change
 // signal) releases the GIL, so the loop thread and other Python threads run
@@ -18,6 +19,8 @@
 #include "image/window_image.h"
 #include "keyboard/key_names.h"
 #include "python/panel_host.h"
+#include "record/decoder.h"
+#include "record/recording_reader.h"
 #include "tools/png_writer.h"
 #include "zezodavoru_version.h"
 
@@ -129,6 +132,40 @@ void save_png(const ScreenSnapshot& s, const std::filesystem::path& path, int si
     throw py::error_already_set();
 }
 
+// What `zezodavoru-cli decode FILE` prints for a recording: one line per
+// command of its received bytes.
+std::string decode_recording(const std::filesystem::path& path) {
+    std::string text;
+    std::string problem;
+    {
+        py::gil_scoped_release release;
+        std::optional<RecordingSource> source = open_recording_source(path.string());
+        if (!source) {
+            problem = "cannot read " + path.string();
+        } else {
+            RecordingReader reader(std::move(*source));
+            if (reader.read_header()) {
+                CommandDecoder decoder([&text](const DecodedCommand& command) {
+                    text += decoded_text(command);
+                    text += '\n';
+                });
+                RecordEvent event;
+                while (reader.next(event)) {
+                    if (event.kind == RecordKind::rx) decoder.feed(event.bytes, event.t);
+                }
+                decoder.finish();
+            } else {
+                problem = path.string() + ": " + reader.problem();
+            }
+        }
+    }
+    if (!problem.empty()) {
+        PyErr_SetString(PyExc_OSError, problem.c_str());
+        throw py::error_already_set();
+    }
+    return text;
+}
+
 constexpr const char* screen_doc =
     R"(What the display shows at one moment: a snapshot that never changes.
 
@@ -157,6 +194,9 @@ at the path is refused (OSError).)";
 PYBIND11_MODULE(_native, m) {
     m.doc() = "The native part of zezodavoru: the panel and its screen.";
     m.attr("__version__") = ZEZ_VERSION;
+    m.def("decode_recording", &decode_recording, py::arg("path"),
+          "The display commands of a recording, one line each, as `zezodavoru-cli decode "
+          "FILE` prints them (OSError if it cannot be read or is no recording).");
 
     py::class_<ScreenSnapshot>(m, "Screen", screen_doc)
         .def_property_readonly("rows", &rows_of, "The four rows, 20 characters each.")
@@ -237,6 +277,23 @@ PYBIND11_MODULE(_native, m) {
             },
             "Device bytes as if received.")
         .def("tick", &PanelHost::tick, py::call_guard<py::gil_scoped_release>())
+        .def(
+            "save_session",
+            [](PanelHost& host, const std::filesystem::path& path) {
+                ScreenSnapshot screen;
+                std::string error;
+                bool saved = false;
+                {
+                    py::gil_scoped_release release;
+                    saved = host.save_session(path.string(), screen, error);
+                }
+                if (!saved) {
+                    PyErr_SetString(PyExc_OSError, error.c_str());
+                    throw py::error_already_set();
+                }
+                return screen;
+            },
+            "Saves the session's recording; the Screen of that moment.")
         .def("screen", &PanelHost::screen, py::call_guard<py::gil_scoped_release>())
         .def("changes", &PanelHost::changes)
         .def(

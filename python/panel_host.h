@@ -11,6 +11,10 @@
 // guards the panel between the owner and the thread; the screen is read
 // through the session's own lock and never waits for the thread.
 //
+// The panel's tap also feeds a session recorder, whose flight recorder keeps
+// the session (its last minutes, in bounded memory) for a recording saved
+// when a test fails.
+//
 // Every repaint, every batch of bytes that arrives and every change of the
 // link's state counts one change; wait_change() sleeps until the count moves
 // on, so a caller that polls the screen between changes sees a new row within
@@ -30,6 +34,7 @@
 #include "keyboard/key_names.h"
 #include "link/link.h"
 #include "panel/remote_panel.h"
+#include "panel/session_recorder.h"
 #include "protocol/screen_snapshot.h"
 
 // A descriptor closed with its owner.
@@ -73,6 +78,11 @@ public:
     void tick(uint32_t count);
 
     ScreenSnapshot screen();
+    // Saves the session recorded so far to `path` and gives the screen of
+    // that same moment, which the recording replays to (nothing reaches the
+    // display in between). False, with `error` set, when the file cannot be
+    // written.
+    bool save_session(const std::string& path, ScreenSnapshot& screen, std::string& error);
     // The change count now, and a wait until it differs from `seen` or
     // `deadline` passes; returns the count then.
     uint64_t changes() const;
@@ -95,6 +105,7 @@ private:
 
     // Declared before the panel: its last events (the close in its
     // destructor) still reach them.
+    SessionRecorder recorder_{"zezodavoru-python", true};
     mutable std::mutex change_mutex_;
     std::condition_variable changed_;
     uint64_t changes_ = 0;

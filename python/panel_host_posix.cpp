@@ -20,7 +20,10 @@ PanelHost::PanelHost()
     if (wake_fd_.get() < 0)
         throw std::runtime_error("cannot create the panel's wake-up descriptor");
     if (!panel_.start()) throw std::runtime_error("cannot create the display controller");
-    panel_.set_tap([this](const PanelEvent& event) { on_event(event); });
+    panel_.set_tap([this, record = recorder_.tap()](const PanelEvent& event) {
+        record(event);
+        on_event(event);
+    });
 }
 
 PanelHost::~PanelHost() {
@@ -93,6 +96,13 @@ void PanelHost::tick(uint32_t count) {
 ScreenSnapshot PanelHost::screen() {
     // Never empty: the session started in the constructor.
     return panel_.screen().value_or(ScreenSnapshot{});
+}
+
+bool PanelHost::save_session(const std::string& path, ScreenSnapshot& screen, std::string& error) {
+    std::lock_guard lock(panel_mutex_);
+    if (!recorder_.save_flight(path, panel_.target(), error)) return false;
+    screen = panel_.screen().value_or(ScreenSnapshot{});
+    return true;
 }
 
 uint64_t PanelHost::changes() const {

@@ -69,26 +69,36 @@ void FlightRecorder::trim() {
     }
 }
 
+void FlightRecorder::for_each(const std::function<void(const RecordEvent&)>& use) const {
+    RecordEvent event;
+    for (const Entry& entry : entries_) {
+        event.t = static_cast<double>(entry.us) / 1e6;
+        event.kind = entry.kind;
+        event.bytes.clear();
+        event.text.clear();
+        if (entry.kind == RecordKind::link || entry.kind == RecordKind::mark) {
+            event.text = entry.payload;
+        } else {
+            event.bytes.assign(entry.payload.begin(), entry.payload.end());
+        }
+        use(event);
+    }
+}
+
 bool FlightRecorder::save(const std::string& path, RecordingHeader header,
                           std::string& error) const {
     OutputFile file;
     header.complete = !trimmed_;
     std::string text = header_line(header) + '\n';
     bool ok = file.open(path);
-    for (const Entry& entry : entries_) {
-        RecordEvent event{static_cast<double>(entry.us) / 1e6, entry.kind, {}, {}};
-        if (entry.kind == RecordKind::link || entry.kind == RecordKind::mark) {
-            event.text = entry.payload;
-        } else {
-            event.bytes.assign(entry.payload.begin(), entry.payload.end());
-        }
+    for_each([&](const RecordEvent& event) {
         text += event_line(event);
         text += '\n';
         if (text.size() >= 64 * 1024) {
             ok = ok && file.write(text.data(), text.size());
             text.clear();
         }
-    }
+    });
     ok = ok && file.write(text.data(), text.size()) && file.commit();
     if (!ok) error = file.error();
     return ok;

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 
 #include "record/output_file.h"
@@ -70,6 +71,8 @@ public:
     // Whether events older than the kept ones were let go.
     bool trimmed() const { return trimmed_; }
 
+    // Hands each kept event to `use`, oldest first.
+    void for_each(const std::function<void(const RecordEvent&)>& use) const;
     // Writes the kept events as a recording; the header is marked
     // incomplete when events were let go. False, with `error` set, when the
     // file cannot be written.

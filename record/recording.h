@@ -45,7 +45,7 @@ struct RecordEvent {
 };
 
 struct RecordingHeader {
-    std::string program;          // "zezodavoru", "zezodavoru-cli"
+    std::string program;          // "zezodavoru", "zezodavoru-cli", "zezodavoru-python"
     std::string program_version;  // "1.1"
     std::string target;           // what was linked: "/dev/ttyUSB0", "demo", a recording
     // Which end of the line recorded: "display" (the program; rx is what

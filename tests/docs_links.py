@@ -4,18 +4,11 @@ manual is linked from the README, and every relative link of either, to a
 file or to a heading (#anchor, as the repository's web view names headings),
 leads somewhere.
 
-PENDING names pages the README already links that are still being written.
-A link to one of them is let through while the page does not exist; once it
-does, the check fails until the page is taken off the list, so that no link
-to a missing page can pass unnoticed later.
-
 Usage: docs_links.py SOURCE_ROOT
 """
 import re
 import sys
 from pathlib import Path
-
-PENDING = {"docs/testing.md"}
 
 LINK = re.compile(r"!?\[[^\]]*\]\(([^)\s]+)\)")
 FENCE = re.compile(r"^\s*(```|~~~)")
@@ -83,10 +76,7 @@ def main():
                 if page == readme:
                     linked_from_readme.add(relative)
                 if not destination.exists():
-                    if relative in PENDING:
-                        print(f"note: {name}:{number}: {relative} is still to come")
-                    else:
-                        failures.append(f"{where}: no such file")
+                    failures.append(f"{where}: no such file")
                     continue
                 if anchor and destination.suffix == ".md":
                     if anchor not in anchors(text_of(destination)):
@@ -96,9 +86,6 @@ def main():
         relative = page.relative_to(root).as_posix()
         if relative not in linked_from_readme:
             failures.append(f"README.md: no link to {relative}")
-    for relative in sorted(PENDING):
-        if (root / relative).exists():
-            failures.append(f"{relative} exists now: take it off PENDING in tests/docs_links.py")
 
     for failure in failures:
         print(failure)

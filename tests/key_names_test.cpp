@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 std::vector<uint8_t> codes_of(std::string_view name) {
@@ -52,6 +54,29 @@ TEST(KeyNames, APressLeavesNoChordBehind) {
     ASSERT_TRUE(chord);
     EXPECT_EQ(key_press_codes(translator, *chord), std::vector<uint8_t>({0xF6, 0xF0, 0xF7}));
     EXPECT_FALSE(translator.chord_active());
+}
+
+// The names codes are written back as: each sends exactly its codes, and
+// a code has the plainest name there is.
+TEST(KeyNames, CodesAreNamedByThePlainestName) {
+    const std::vector<NamedKeyCodes> table = named_key_codes();
+    const auto name_of = [&table](const std::vector<uint8_t>& codes) {
+        for (const NamedKeyCodes& named : table)
+            if (named.codes == codes) return named.name;
+        return std::string();
+    };
+    for (const NamedKeyCodes& named : table) {
+        EXPECT_EQ(codes_of(named.name), named.codes) << named.name;
+        EXPECT_EQ(name_of(named.codes), named.name) << "two names send the codes of " << named.name;
+    }
+    const std::pair<std::vector<uint8_t>, std::string> expected[] = {
+        {{0xE2}, "Up"},        {{0xED}, "Backspace"}, {{0x41}, "A"},
+        {{0x21}, "!"},         {{0x01}, "Ctrl+A"},    {{0xD1}, "Shift+F10"},
+        {{0xF1}, "Ctrl+Down"}, {{0x20}, "Space"},     {{0xF6, 0xF7}, "Ctrl+Shift"},
+        {{0xEC, 0xED}, "Win"},
+    };
+    for (const auto& [codes, name] : expected) EXPECT_EQ(name_of(codes), name) << name;
+    EXPECT_EQ(name_of({0xF6}), "");  // half a chord has no name
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ allowed() {
         platform) echo "platform" ;;
         demo) echo "demo protocol" ;;
         panel) echo "panel protocol display keyboard link platform demo record" ;;
-        python) echo "python panel protocol display keyboard image link platform demo tools" ;;
+        python) echo "python panel protocol display keyboard image link platform demo record tools" ;;
         record) echo "record protocol display" ;;
         web) echo "web panel image protocol display keyboard link platform demo" ;;
     esac

@@ -53,6 +53,12 @@ struct DecodeOptions {
     std::optional<double> seconds;  // --for, with --follow
 };
 
+// codegen: a test written from a recording.
+struct CodegenOptions {
+    std::string recording;     // "-": standard input
+    std::string output = "-";  // -o: "-" for standard output
+};
+
 struct DeviceOptions {
     std::string port;
     std::string file;  // empty or "-": standard input
@@ -79,3 +85,4 @@ int cli_device(const DeviceOptions& options);
 int cli_demo(const DemoOptions& options);
 int cli_record(const RecordOptions& options);
 int cli_decode(const DecodeOptions& options);
+int cli_codegen(const CodegenOptions& options);

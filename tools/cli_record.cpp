@@ -1,9 +1,11 @@
-// zezodavoru-cli record and decode: a link recorded with no window, and
-// device byte streams explained command by command.
+// zezodavoru-cli record, decode and codegen: a link recorded with no window,
+// device byte streams explained command by command, and a test written from
+// a recording.
 //
 //   record TARGET FILE [--for SECONDS]
 //   decode [--hex] [--json] [FILE]
 //   decode --follow TARGET [--json] [--for SECONDS]
+//   codegen RECORDING [-o FILE]
 //
 // record links TARGET as the program does -- a remote panel with its
 // settle, its relinking and its 100 ms tick -- and writes the session to
@@ -16,9 +18,13 @@
 // --json one JSON object per line (record/decoder.h). --follow decodes a
 // link live, as it listens, until --for or a signal.
 //
-// Both drive their remote panel in one poll loop, the panel's own
+// record and decode drive their remote panel in one poll loop, the panel's own
 // wait-then-service (its watch: the link's descriptor, the next tick or
 // link deadline), with the signal watch beside it.
+//
+// codegen writes the pytest module of panel/test_writer.h to FILE (standard
+// output without -o); what the user should know of it (an incomplete or
+// damaged recording) goes to standard error as warnings.
 #include <poll.h>
 
 #include <cerrno>
@@ -27,7 +33,9 @@
 
 #include "panel/remote_panel.h"
 #include "panel/session_recorder.h"
+#include "panel/test_writer.h"
 #include "record/decoder.h"
+#include "record/output_file.h"
 #include "tools/cli.h"
 #include "tools/cli_common.h"
 #include "tools/line_run.h"
@@ -137,5 +145,21 @@ int cli_decode(const DecodeOptions& options) {
     }
     decoder.finish();
     if (!run.problem.empty()) report_failure("decode: warning: " + run.problem);
+    return 0;
+}
+
+int cli_codegen(const CodegenOptions& options) {
+    std::string module;
+    std::vector<std::string> warnings;
+    std::string error;
+    if (!write_test_of_recording(options.recording, "zezodavoru-cli codegen", module, warnings,
+                                 error)) {
+        return report_bad_input("codegen: " + error);
+    }
+    OutputFile file;
+    if (!file.open(options.output) || !file.write(module.data(), module.size()) || !file.commit()) {
+        return report_failure("codegen: " + file.error());
+    }
+    for (const std::string& warning : warnings) report_failure("codegen: warning: " + warning);
     return 0;
 }

@@ -298,6 +298,23 @@ CLI::App* add_decode(CLI::App& tool, DecodeOptions& options) {
     return decode;
 }
 
+CLI::App* add_codegen(CLI::App& tool, CodegenOptions& options) {
+    CLI::App* codegen =
+        tool.add_subcommand("codegen", "Write a pytest test that repeats a recorded session");
+    add_text(*codegen, "RECORDING", options.recording, "", "The recording (\"-\": standard input)")
+        ->required();
+    add_text(*codegen, "-o,--output", options.output, "FILE",
+             "Write the test to this file (default: standard output)");
+    codegen->footer(
+        "Each key sent becomes panel.press(\"Name\") (panel.send(b\"...\") for codes no name\n"
+        "sends), followed by panel.wait_for() on each row it changed, as the screen then\n"
+        "settled, with a timeout drawn from how long that took. Cells the device changed by\n"
+        "itself while recorded (a status line's counters, a busy indicator) are matched by\n"
+        "'.' in the rows' expressions. Run the test with the plugin's panel fixture:\n"
+        "pytest -p zezodavoru.pytest_plugin --panel-target TARGET FILE.");
+    return codegen;
+}
+
 // A usage error: "zezodavoru-cli: [SUBCOMMAND: ]MESSAGE", exit status 2.
 int usage_error(const CLI::App* command, const std::string& message) {
     return report_bad_input(command != nullptr ? command->get_name() + ": " + message : message);
@@ -348,6 +365,7 @@ int main(int argc, char** argv) {
     DemoOptions demo_options;
     RecordOptions record_options;
     DecodeOptions decode_options;
+    CodegenOptions codegen_options;
     CLI::App* font = add_font(tool, font_options);
     CLI::App* controller = add_controller(tool, controller_options);
     CLI::App* replay = add_replay(tool, replay_options);
@@ -355,7 +373,8 @@ int main(int argc, char** argv) {
     CLI::App* demo = add_demo(tool, demo_options);
     CLI::App* record = add_record(tool, record_options);
     CLI::App* decode = add_decode(tool, decode_options);
-    for (CLI::App* command : {font, controller, replay, device, demo, record, decode}) {
+    CLI::App* codegen = add_codegen(tool, codegen_options);
+    for (CLI::App* command : {font, controller, replay, device, demo, record, decode, codegen}) {
         command->allow_extras();
     }
 
@@ -384,7 +403,8 @@ int main(int argc, char** argv) {
     if (command == nullptr) {
         return usage_error(
             nullptr,
-            "missing subcommand: font, controller, replay, device, demo, record or decode");
+            "missing subcommand: font, controller, replay, device, demo, record, decode or "
+            "codegen");
     }
     if (command == demo && demo_options.port.empty() && !demo_options.stream_seconds) {
         return usage_error(demo, "needs a PORT or --stream SECONDS");
@@ -396,7 +416,8 @@ int main(int argc, char** argv) {
                        : command == device     ? cli_device(device_options)
                        : command == demo       ? cli_demo(demo_options)
                        : command == record     ? cli_record(record_options)
-                                               : cli_decode(decode_options);
+                       : command == decode     ? cli_decode(decode_options)
+                                               : cli_codegen(codegen_options);
     // Output lost on the way to standard output (a full disk) fails a run
     // that otherwise succeeded; a subcommand that failed has said why.
     if (status == 0 && !standard_output_written(command->get_name())) return 1;

@@ -10,7 +10,9 @@
 //
 // Recording: the panel's tap feeds the session recorder, whose flight
 // recorder always keeps the last minutes ("Save recording..."), and which
-// writes the whole session to a file when asked (--record). A recording is
+// writes the whole session to a file when asked (--record). "Save as
+// test..." writes the flight recorder's minutes as a pytest test of the keys
+// pressed (panel/test_writer.h). A recording is
 // played back as a link of its own (--play): the recorded ticks drive the
 // display meanwhile, and keys go nowhere.
 //
@@ -76,6 +78,9 @@ public:
     // the output file's rules); false with `error` set.
     bool save_recording(const std::string& path, std::string& error);
     bool save_picture(const std::string& path, std::string& error);
+    // The flight recorder's minutes as a test; its notes (an incomplete
+    // recording, no key pressed) go to `warnings`.
+    bool save_test(const std::string& path, std::vector<std::string>& warnings, std::string& error);
     const SessionRecorder& recorder() const { return recorder_; }
 
     // For tests: the panel the window shows.
@@ -104,6 +109,7 @@ private:
     void end_playback();
     void add_session_actions(QMenu& menu);
     void choose_recording_file();
+    void choose_test_file();
     void choose_picture_file();
     void copy_screen_text();
     void show_about();

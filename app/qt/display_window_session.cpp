@@ -1,6 +1,7 @@
 // The window's session files and screen: recording to a file, the flight
-// recorder saved from the menu, playback of a recording, the screen copied
-// as text and saved as a picture, and the About box.
+// recorder saved from the menu as a recording or as a test, playback of a
+// recording, the screen copied as text and saved as a picture, and the
+// About box.
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -83,6 +84,12 @@ bool DisplayWindow::save_recording(const std::string& path, std::string& error) 
     return recorder_.save_flight(path, panel_.target(), error);
 }
 
+bool DisplayWindow::save_test(const std::string& path, std::vector<std::string>& warnings,
+                              std::string& error) {
+    return recorder_.save_test(path, panel_.target(), "zezodavoru's \"Save as test...\"", warnings,
+                               error);
+}
+
 bool DisplayWindow::save_picture(const std::string& path, std::string& error) {
     QByteArray png;
     QBuffer buffer(&png);
@@ -102,6 +109,7 @@ bool DisplayWindow::save_picture(const std::string& path, std::string& error) {
 
 void DisplayWindow::add_session_actions(QMenu& menu) {
     menu.addAction("Save recording...", this, &DisplayWindow::choose_recording_file);
+    menu.addAction("Save as test...", this, &DisplayWindow::choose_test_file);
     // The shortcut works while the menu is open: on the window, Ctrl+C is
     // the device's key.
     QAction* copy = menu.addAction("Copy screen as text", this, &DisplayWindow::copy_screen_text);
@@ -116,6 +124,22 @@ void DisplayWindow::choose_recording_file() {
     std::string error;
     if (!path.isEmpty() && !save_recording(file_name(path), error)) {
         QMessageBox::warning(this, "Save recording", QString::fromLocal8Bit(error.c_str()));
+    }
+}
+
+// The file holds the test's notes too; they are told on standard error.
+void DisplayWindow::choose_test_file() {
+    const QString path = QFileDialog::getSaveFileName(this, "Save as test", "test_session.py",
+                                                      "Python tests (*.py);;All files (*)");
+    std::vector<std::string> warnings;
+    std::string error;
+    if (path.isEmpty()) return;
+    if (!save_test(file_name(path), warnings, error)) {
+        QMessageBox::warning(this, "Save as test", QString::fromLocal8Bit(error.c_str()));
+        return;
+    }
+    for (const std::string& warning : warnings) {
+        std::fprintf(stderr, "zezodavoru: the test written: %s\n", warning.c_str());
     }
 }
 

@@ -7,12 +7,21 @@
 // A recording asked for with --record starts before the link opens, so that
 // it holds the session from its first byte; a file that cannot be written
 // ends the program (status 1) after one line saying why.
+// SIGINT and SIGTERM end the program as closing its window does, so that a
+// recording being written ends whole rather than losing its last second:
+// they are blocked before any thread starts and read from a signalfd on the
+// event loop.
 // The command line is read before the GUI starts, so --help, --version and
 // a bad argument work without a display. A bad argument exits 2 after one
 // line on standard error. Without a display to open (Qt would abort) the
 // program exits 1 after one line saying so.
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QSocketNotifier>
 #include <cstdio>
 #include <string>
 
@@ -38,6 +47,21 @@ bool display_available() {
     return false;
 }
 
+// The stop signals, blocked in every thread from now on, as a descriptor
+// (-1 if it cannot be made: the signals then act as they always do).
+int watch_stop_signals() {
+    sigset_t stop_set;
+    sigemptyset(&stop_set);
+    sigaddset(&stop_set, SIGINT);
+    sigaddset(&stop_set, SIGTERM);
+    const int fd = ::signalfd(-1, &stop_set, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (fd >= 0 && pthread_sigmask(SIG_BLOCK, &stop_set, nullptr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -56,6 +80,7 @@ int main(int argc, char** argv) {
                    stderr);
         return 1;
     }
+    const int stop_fd = watch_stop_signals();
     QApplication application(argc, argv);
     const QString path = settings_file_path();
     DisplayWindow window(load_program_settings(path), path);
@@ -78,5 +103,10 @@ int main(int argc, char** argv) {
         window.link_target(options.port, false);
     }
     window.show();
-    return QApplication::exec();
+    QSocketNotifier stop(stop_fd, QSocketNotifier::Read);
+    stop.setEnabled(stop_fd >= 0);
+    QObject::connect(&stop, &QSocketNotifier::activated, [] { QApplication::quit(); });
+    const int status = QApplication::exec();
+    if (stop_fd >= 0) ::close(stop_fd);
+    return status;
 }

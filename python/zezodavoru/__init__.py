@@ -16,16 +16,22 @@ keys, and wait for text on its screen::
 
 A Panel made without a target is offline: feed() gives it device bytes and
 tick() the 100 ms timer steps, so that recorded streams can be checked
-without a device. The pytest plugin (``pytest -p zezodavoru.pytest_plugin``)
-adds a ``panel`` fixture opened on ``--panel-target`` (default "demo").
+without a device. Every Panel records its session (the last 15 minutes of
+it): save_recording() writes it in the format of `zezodavoru-cli replay`
+and `decode`, and decode_recording() explains one.
+
+The pytest plugin (``pytest -p zezodavoru.pytest_plugin``) adds the
+``panel`` and ``panels`` fixtures, which hold devices from a pool
+(``--panel-target``, default "demo") and keep evidence of a failure;
+zezodavoru.labgrid has the labgrid driver. docs/testing.md tells it all.
 """
 
 import re as _re
 import time as _time
 
-from ._native import Screen, _Core, __version__
+from ._native import Screen, _Core, __version__, decode_recording
 
-__all__ = ["Panel", "Screen", "Timeout", "__version__"]
+__all__ = ["Panel", "Screen", "Timeout", "__version__", "decode_recording"]
 
 
 class Timeout(TimeoutError):
@@ -86,10 +92,11 @@ class Panel:
     send(b"\\xe9") for raw key codes. Screen: ``panel.screen`` (a Screen
     snapshot), wait_for(pattern, row=None, timeout=2.0), wait_quiet().
     Link: open(target), close(), state ("closed", "linked", "lost"),
-    received and sent (byte counts).
+    received and sent (byte counts). Session: save_recording(path).
     """
 
     def __init__(self, target=None):
+        __tracebackhide__ = True
         self._core = _Core()
         if target is not None:
             self.open(target)
@@ -108,6 +115,7 @@ class Panel:
         could not be set up, an unknown host), each naming the target and the
         reason. Nothing stays open after a failure.
         """
+        __tracebackhide__ = True
         if not isinstance(target, str):
             raise TypeError(f"target must be a str, not {type(target).__name__}")
         deadline = _time.monotonic() + _seconds("timeout", timeout)
@@ -163,6 +171,7 @@ class Panel:
         An unknown name raises ValueError; a panel that is not linked raises
         ConnectionError.
         """
+        __tracebackhide__ = True
         if not isinstance(key, str):
             raise TypeError(f"key must be a str, not {type(key).__name__}")
         self._send(self._core.key_codes(key))
@@ -171,15 +180,18 @@ class Panel:
         """Types a text, one key press per character on the US layout
         (capitals with Shift, "\\n" as Enter). A character no key types
         raises ValueError before any key is sent."""
+        __tracebackhide__ = True
         if not isinstance(text, str):
             raise TypeError(f"text must be a str, not {type(text).__name__}")
         self._send(self._core.text_codes(text))
 
     def send(self, data):
         """Sends raw key codes (bytes) to the device."""
+        __tracebackhide__ = True
         self._send(_byte_data("send", data))
 
     def _send(self, codes):
+        __tracebackhide__ = True
         if not self._core.send(codes) and self.state != "linked":
             raise ConnectionError(f"the panel is not linked (state {self.state!r})")
 
@@ -197,8 +209,10 @@ class Panel:
         (searched); it is looked for in row `row` (1 to 4) or in the whole
         text (rows joined by newlines). Raises zezodavoru.Timeout, naming the
         pattern and holding the screen's text, if it has not shown within
-        `timeout` seconds.
+        `timeout` seconds; under pytest the traceback ends at the caller's
+        line.
         """
+        __tracebackhide__ = True
         if isinstance(pattern, str):
             found = lambda text: pattern in text
         elif isinstance(pattern, _re.Pattern):
@@ -228,6 +242,7 @@ class Panel:
         """Waits until no byte has arrived for `seconds`, and returns the
         screen then; raises zezodavoru.Timeout if bytes keep arriving for
         `timeout` seconds."""
+        __tracebackhide__ = True
         seconds = _seconds("seconds", seconds)
         deadline = _time.monotonic() + _seconds("timeout", timeout)
         while True:
@@ -244,6 +259,15 @@ class Panel:
                     screen,
                 )
             self._core.wait_change(seen, min(left, seconds - quiet))
+
+    # -- the session ------------------------------------------------------
+
+    def save_recording(self, path):
+        """Writes the session recorded so far (its last 15 minutes, at most
+        32 MiB) to `path` as a recording (docs/recording.md), and returns
+        the Screen of that moment: `zezodavoru-cli replay FILE` draws it.
+        Raises OSError if the file cannot be written."""
+        return self._core.save_session(path)
 
     # -- offline ----------------------------------------------------------
 

@@ -11,8 +11,10 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libpng-dev qt6-base-dev libcli1
   pybind11-dev python3-dev libtelnet-dev nlohmann-json3-dev g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-x86-64 python3)
 RUN_PACKAGES=("${BUILD_PACKAGES[@]}" wine wine64 xvfb)
+# The Python module's farm tests use Debian's labgrid and pytest-xdist.
 TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev googletest libbenchmark-dev
-  socat ser2net xdotool x11-utils imagemagick python3-pil python3-pytest)
+  socat ser2net xdotool x11-utils imagemagick python3-pil python3-pytest python3-pytest-xdist
+  python3-labgrid)
 
 ensure_packages() {
   local missing=()

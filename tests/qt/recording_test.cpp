@@ -4,11 +4,14 @@
 // keys, the command-line replay of the file draws the window's last picture
 // dot for dot, and the recording played in a window ends on that picture.
 // Also: a damaged recording plays up to its last whole event, and the
-// screen copies as text.
+// screen copies as text; "Save as test..." writes the keys pressed on the
+// demo device and what they changed.
 #include <QFile>
+#include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -127,6 +130,37 @@ private slots:
         DisplayWindow not_one(size_two(), QString());
         QVERIFY(!not_one.play(png.toStdString()));
         QVERIFY(not_one.windowTitle().endsWith("the first line is not the header of a recording"));
+    }
+
+    void save_as_test_writes_the_keys_and_what_they_changed() {
+        DisplayWindow window(size_two(), QString());
+        window.link_demo();
+        QTRY_VERIFY_WITH_TIMEOUT(window.screen_text().contains("> Name: QOR-7"), 5000);
+        QTest::qWait(700);  // the status line changes by itself meanwhile
+        QTest::keyClick(&window, Qt::Key_Down);
+        QTest::qWait(600);
+        QTest::keyClick(&window, Qt::Key_Return);
+        QTest::qWait(300);
+        const std::unique_ptr<QMenu> menu = window.build_menu();
+        const QList<QAction*> actions = menu->actions();
+        QVERIFY(std::any_of(actions.begin(), actions.end(),
+                            [](QAction* action) { return action->text() == "Save as test..."; }));
+
+        const QString path = dir_.path() + "/test_session.py";
+        std::vector<std::string> warnings;
+        std::string error;
+        QVERIFY2(window.save_test(path.toStdString(), warnings, error), error.c_str());
+        QVERIFY(warnings.empty());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString test = QString::fromUtf8(file.readAll());
+        QVERIFY2(test.contains("def test_recorded_session(panel):"), qPrintable(test));
+        const qsizetype down = test.indexOf("    panel.press(\"Down\")");
+        const qsizetype enter = test.indexOf("    panel.press(\"Enter\")");
+        QVERIFY2(down > 0 && enter > down, qPrintable(test));
+        QVERIFY2(test.indexOf("(\"^> Calibrate *$\"), row=3)", down) < enter, qPrintable(test));
+        QVERIFY2(test.indexOf("Calibrating", enter) > enter, qPrintable(test));
+        QVERIFY2(!test.contains("row=1"), qPrintable(test));
     }
 
 private:
