@@ -8,7 +8,10 @@ Called by scripts/bench-latency with one set of programs:
     latency_paths.py WORK NATIVE_BIN WINDOWS_EXE [ROWS]
 
 Environment: DISPLAY (an X server of the caller's), WINEPREFIX;
-ZEZ_BENCH_PATHS "linux" or "windows" for one program's paths only.
+ZEZ_BENCH_PATHS "linux" or "windows" for one program's paths only;
+ZEZ_BENCH_CHARDELAY=1 leaves ser2net's chardelay on, as its default
+configuration has it (it holds each piece of a row back a few milliseconds
+for more bytes).
 """
 
 import os
@@ -35,10 +38,11 @@ def free_tcp_port():
 
 
 def ser2net(accepter, port, device):
+    options = "" if os.environ.get("ZEZ_BENCH_CHARDELAY") == "1" else "#  options:#    chardelay: false"
     server = processes.spawn(["ser2net", "-n", "-d", "-Y",
                               f"connection: &bench#  accepter: {accepter},127.0.0.1,{port}#  "
-                              f"connector: serialdev(nouucplock=true),{device},19200n81,local#  "
-                              "options:#    chardelay: false"])
+                              f"connector: serialdev(nouucplock=true),{device},19200n81,local"
+                              + options])
     lib.wait_until(lambda: "LISTEN" in subprocess.run(["ss", "-ltn", f"sport = :{port}"],
                                                       capture_output=True, text=True).stdout, 5)
     return server
