@@ -13,7 +13,7 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libpng-dev qt6-base-dev libcli1
 RUN_PACKAGES=("${BUILD_PACKAGES[@]}" wine wine64 xvfb)
 # The Python module's farm tests use Debian's labgrid and pytest-xdist.
 TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev googletest libbenchmark-dev
-  socat ser2net xdotool x11-utils imagemagick python3-pil python3-pytest python3-pytest-xdist
+  socat ser2net xdotool x11-utils imagemagick file python3-pil python3-pytest python3-pytest-xdist
   python3-labgrid)
 
 ensure_packages() {
