@@ -70,8 +70,8 @@ std::string pattern_character(uint8_t code) {
 
 // One row as an anchored expression: the cells as they are, '.' for the
 // cells in `wild`, runs of them as .{n}, trailing spaces as " *".
-std::string row_pattern(const std::array<uint8_t, 80>& cells, int32_t row,
-                        const std::bitset<80>& wild) {
+std::string row_pattern(const TestWriter::Cells& cells, int32_t row,
+                        const TestWriter::CellSet& wild) {
     int32_t end = columns;
     while (end > 0 && !wild[cell_index(row, end - 1)] && cells[cell_index(row, end - 1)] == ' ')
         --end;
@@ -93,15 +93,15 @@ std::string row_pattern(const std::array<uint8_t, 80>& cells, int32_t row,
     return pattern + "$";
 }
 
-std::bitset<80> row_cells(int32_t row) {
-    std::bitset<80> cells;
+TestWriter::CellSet row_cells(int32_t row) {
+    TestWriter::CellSet cells;
     for (int32_t column = 0; column < columns; ++column) cells.set(cell_index(row, column));
     return cells;
 }
 
 // Every cell of the rows that hold one of `cells`.
-std::bitset<80> whole_rows(const std::bitset<80>& cells) {
-    std::bitset<80> rows_of;
+TestWriter::CellSet whole_rows(const TestWriter::CellSet& cells) {
+    TestWriter::CellSet rows_of;
     for (int32_t row = 0; row < rows; ++row) {
         if ((cells & row_cells(row)).any()) rows_of |= row_cells(row);
     }

@@ -64,10 +64,17 @@
 
 #include "keyboard/key_names.h"
 #include "protocol/display_session.h"
+#include "protocol/screen_snapshot.h"
 #include "record/recording.h"
 
 class TestWriter {
 public:
+    // The screen's cells, row by row, and sets of them.
+    static constexpr size_t cell_count =
+        static_cast<size_t>(ScreenSnapshot::rows * ScreenSnapshot::columns);
+    using Cells = std::array<uint8_t, cell_count>;
+    using CellSet = std::bitset<cell_count>;
+
     // `origin`: what was recorded, for the module's comments ("session.jsonl",
     // "the flight recorder"); `author`: what writes it ("zezodavoru-cli
     // codegen").
@@ -89,10 +96,6 @@ public:
     const std::vector<std::string>& warnings() const { return warnings_; }
 
 private:
-    static constexpr size_t cell_count = 80;
-    using Cells = std::array<uint8_t, cell_count>;
-    using CellSet = std::bitset<cell_count>;
-
     enum class BurstKind : uint8_t { answer, by_itself, start_up };
     struct Burst {
         size_t segment = 0;
