@@ -99,6 +99,21 @@ struct LinkWatch {
     std::optional<LinkClock::time_point> wake;
 };
 
+// How long a loop waits for the moment `when`: the milliseconds from `now`,
+// rounded up so that the loop never wakes before it, 0 once it has come.
+inline int32_t milliseconds_until(LinkClock::time_point when,
+                                  LinkClock::time_point now = LinkClock::now()) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - now).count();
+    if (left <= 0) return 0;
+    return left > INT32_MAX ? INT32_MAX : static_cast<int32_t>(left);
+}
+
+// How long a loop waits on `watch` before it calls service() all the same:
+// until its wake, or -1 (no time limit) without one.
+inline int32_t watch_timeout(const LinkWatch& watch, LinkClock::time_point now = LinkClock::now()) {
+    return watch.wake ? milliseconds_until(*watch.wake, now) : -1;
+}
+
 class Link {
 public:
     virtual ~Link() = default;

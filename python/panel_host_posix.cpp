@@ -3,7 +3,6 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "python/panel_host.h"
@@ -176,18 +175,12 @@ void PanelHost::run_once() {
         std::lock_guard lock(panel_mutex_);
         watch = panel_.watch();
     }
-    int timeout = -1;
-    if (watch.wake) {
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(*watch.wake - LinkClock::now());
-        timeout = static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT32_MAX));
-    }
     const short events =
         static_cast<short>((watch.read ? POLLIN : 0) | (watch.write ? POLLOUT : 0));
     // A descriptor the link asks nothing of is left out: its hang-up would
     // wake the poll again and again.
     pollfd fds[2] = {{wake_fd_.get(), POLLIN, 0}, {events != 0 ? watch.fd : -1, events, 0}};
-    ::poll(fds, 2, timeout);
+    ::poll(fds, 2, watch_timeout(watch));
     if ((fds[0].revents & POLLIN) != 0) {
         uint64_t count = 0;
         [[maybe_unused]] const ssize_t got = ::read(wake_fd_.get(), &count, sizeof count);

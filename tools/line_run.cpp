@@ -15,12 +15,6 @@
 #include "link/tty_port_posix.h"
 #include "zezodavoru_version.h"
 
-int32_t milliseconds_until(LineClock::time_point when) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - LineClock::now()).count();
-    if (left <= 0) return 0;
-    return left > INT32_MAX ? INT32_MAX : static_cast<int32_t>(left);
-}
-
 int32_t timeout_until(int32_t timeout, LineClock::time_point when) {
     const int32_t left = milliseconds_until(when);
     return timeout < 0 || left < timeout ? left : timeout;
@@ -52,8 +46,7 @@ TransportOpen open_network_line(const std::string& port, const Target& target,
         const LinkWatch watch = opened.transport->opening_watch();
         pollfd pfd{watch.fd,
                    static_cast<short>((watch.read ? POLLIN : 0) | (watch.write ? POLLOUT : 0)), 0};
-        const int32_t timeout = watch.wake ? milliseconds_until(*watch.wake) : -1;
-        if (::poll(&pfd, watch.fd >= 0 ? 1 : 0, timeout) < 0 && errno != EINTR) {
+        if (::poll(&pfd, watch.fd >= 0 ? 1 : 0, watch_timeout(watch)) < 0 && errno != EINTR) {
             return {LinkResult::cannot_start, nullptr};
         }
     }

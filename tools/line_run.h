@@ -20,10 +20,6 @@
 
 using LineClock = std::chrono::steady_clock;
 
-// The time from now to `when` in whole milliseconds, rounded up so that a
-// poll() waiting that long never wakes early; 0 once `when` has passed.
-int32_t milliseconds_until(LineClock::time_point when);
-
 // A poll() timeout (-1: none) shortened to end by `when`.
 int32_t timeout_until(int32_t timeout, LineClock::time_point when);
 

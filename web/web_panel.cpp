@@ -56,10 +56,9 @@ uint8_t WebPanel::key(std::string_view code, std::string_view key_name, PageModi
 }
 
 int32_t WebPanel::wait_ms(LinkClock::time_point now) const {
-    const std::optional<LinkClock::time_point> wake = panel_.watch().wake;
-    if (!wake) return RemotePanel::tick_period.count();
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*wake - now).count();
-    return static_cast<int32_t>(std::clamp<int64_t>(left, 0, RemotePanel::tick_period.count()));
+    const int32_t left = watch_timeout(panel_.watch(), now);
+    const auto tick = static_cast<int32_t>(RemotePanel::tick_period.count());
+    return left < 0 ? tick : std::min(left, tick);
 }
 
 void WebPanel::service(LinkClock::time_point now) {

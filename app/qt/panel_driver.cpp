@@ -1,9 +1,6 @@
 // The Qt loop driver of a remote panel (panel_driver.h).
 #include "app/qt/panel_driver.h"
 
-#include <algorithm>
-#include <chrono>
-
 PanelDriver::PanelDriver(RemotePanel& panel, QObject* parent) : QObject(parent), panel_(panel) {
     wake_.setSingleShot(true);
     wake_.setTimerType(Qt::PreciseTimer);
@@ -36,9 +33,7 @@ void PanelDriver::rearm() {
     if (reader_) reader_->setEnabled(watch.read);
     if (writer_) writer_->setEnabled(watch.write);
     if (watch.wake) {
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(*watch.wake - LinkClock::now());
-        wake_.start(std::max<std::chrono::milliseconds>(left, std::chrono::milliseconds(0)));
+        wake_.start(milliseconds_until(*watch.wake));
     } else {
         wake_.stop();
     }

@@ -6,7 +6,6 @@
 // included; a thread of the link's own only posts panel_wake_message.
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -227,23 +226,13 @@ void resize_main_window(MainWindow& window) {
                  size.window_cy, SWP_SHOWWINDOW);
 }
 
-namespace {
-
-// Milliseconds from now until `when`, rounded up; 0 once it has come.
-DWORD milliseconds_until(LinkClock::time_point when) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - LinkClock::now());
-    return static_cast<DWORD>(std::clamp<int64_t>(left.count(), 0, INT32_MAX));
-}
-
-}  // namespace
-
 void serve_main_window(MainWindow& window) {
     window.panel.service(LinkClock::now());
     const HWND hwnd = window.hwnd.load();
     if (hwnd == nullptr) return;
     const std::optional<LinkClock::time_point> wake = window.panel.watch().wake;
     if (wake) {
-        SetTimer(hwnd, ID_MAIN_TIMER, milliseconds_until(*wake), nullptr);
+        SetTimer(hwnd, ID_MAIN_TIMER, static_cast<UINT>(milliseconds_until(*wake)), nullptr);
     } else {
         KillTimer(hwnd, ID_MAIN_TIMER);
     }
@@ -259,7 +248,8 @@ int run_main_window_loop(MainWindow& window) {
         for (const LinkHandle handle : watch.handles) {
             if (handle != nullptr) handles[count++] = static_cast<HANDLE>(handle);
         }
-        const DWORD timeout = watch.wake ? milliseconds_until(*watch.wake) : INFINITE;
+        const int32_t wait = watch_timeout(watch);
+        const DWORD timeout = wait < 0 ? INFINITE : static_cast<DWORD>(wait);
         // MWMO_INPUTAVAILABLE: messages already in the queue end the wait
         // at once too, not only those that came after the last look.
         const DWORD woke = MsgWaitForMultipleObjectsEx(count, handles.data(), timeout, QS_ALLINPUT,
