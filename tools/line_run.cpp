@@ -2,12 +2,8 @@
 #include "tools/line_run.h"
 
 #include <poll.h>
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 
 #include "link/net_port_posix.h"
@@ -84,22 +80,6 @@ int report_line_failure(const std::string& message) {
     std::fflush(stdout);
     std::fprintf(stderr, "zezodavoru-cli: %s\n", message.c_str());
     return 1;
-}
-
-SignalWatch::SignalWatch() {
-    sigemptyset(&signals_);
-    sigaddset(&signals_, SIGINT);
-    sigaddset(&signals_, SIGTERM);
-    if (pthread_sigmask(SIG_BLOCK, &signals_, nullptr) == 0) {
-        fd_ = signalfd(-1, &signals_, SFD_NONBLOCK | SFD_CLOEXEC);
-    }
-}
-
-SignalWatch::~SignalWatch() {
-    if (fd_ >= 0) ::close(fd_);
-    std::signal(SIGINT, SIG_IGN);
-    std::signal(SIGTERM, SIG_IGN);
-    pthread_sigmask(SIG_UNBLOCK, &signals_, nullptr);
 }
 
 bool LineRecorder::open(const std::string& path, const std::string& port,

@@ -3,10 +3,9 @@
 // into poll() timeouts, opening the port as a transport of the link layer
 // (the device's side needs no settle or relink), bounded writes, and the
 // report of a line that fails (exit status 1), the watch for the signals
-// that end a run, and the recording of what crosses the line.
+// that end a run (platform/signal_watch_posix.h), and the recording of what
+// crosses the line.
 #pragma once
-
-#include <signal.h>
 
 #include <chrono>
 #include <cstdint>
@@ -16,6 +15,7 @@
 #include <string>
 
 #include "link/transport.h"
+#include "platform/signal_watch_posix.h"
 #include "record/recorder.h"
 
 using LineClock = std::chrono::steady_clock;
@@ -40,27 +40,6 @@ bool write_within(Transport& line, std::span<const uint8_t> bytes, int32_t limit
 // Prints "zezodavoru-cli: MESSAGE" on standard error, after what standard
 // output holds, and returns exit status 1.
 int report_line_failure(const std::string& message);
-
-// SIGINT and SIGTERM as input on a descriptor (-1 if they cannot be
-// watched) while the watch lasts. When it ends the process is on its way
-// out: both are ignored from then on, which also drops one still pending
-// (the loop only saw that one came, and a second may follow), and only then
-// unblocked. One left pending and blocked would outlive the loop for
-// nothing, and the leak checker of a sanitized build, stopping the threads
-// at exit, never finishes while one is there.
-class SignalWatch {
-public:
-    SignalWatch();
-    ~SignalWatch();
-    SignalWatch(const SignalWatch&) = delete;
-    SignalWatch& operator=(const SignalWatch&) = delete;
-
-    int fd() const { return fd_; }
-
-private:
-    sigset_t signals_{};
-    int fd_ = -1;
-};
 
 // A recording of the line made on the device's side (--record): what the
 // device sent as rx, the key codes that came back as tx, timed from

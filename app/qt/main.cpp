@@ -15,10 +15,6 @@
 // a bad argument work without a display. A bad argument exits 2 after one
 // line on standard error. Without a display to open (Qt would abort) the
 // program exits 1 after one line saying so.
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QSocketNotifier>
@@ -28,6 +24,7 @@
 #include "app/qt/display_window.h"
 #include "app/qt/program_options.h"
 #include "app/qt/program_settings.h"
+#include "platform/signal_watch_posix.h"
 
 namespace {
 
@@ -45,21 +42,6 @@ bool display_available() {
         if (name.startsWith("xcb") ? x : name.startsWith("wayland") ? wayland : true) return true;
     }
     return false;
-}
-
-// The stop signals, blocked in every thread from now on, as a descriptor
-// (-1 if it cannot be made: the signals then act as they always do).
-int watch_stop_signals() {
-    sigset_t stop_set;
-    sigemptyset(&stop_set);
-    sigaddset(&stop_set, SIGINT);
-    sigaddset(&stop_set, SIGTERM);
-    const int fd = ::signalfd(-1, &stop_set, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (fd >= 0 && pthread_sigmask(SIG_BLOCK, &stop_set, nullptr) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 }  // namespace
@@ -80,7 +62,7 @@ int main(int argc, char** argv) {
                    stderr);
         return 1;
     }
-    const int stop_fd = watch_stop_signals();
+    const SignalWatch stop_signals;
     QApplication application(argc, argv);
     const QString path = settings_file_path();
     DisplayWindow window(load_program_settings(path), path);
@@ -103,10 +85,8 @@ int main(int argc, char** argv) {
         window.link_target(options.port, false);
     }
     window.show();
-    QSocketNotifier stop(stop_fd, QSocketNotifier::Read);
-    stop.setEnabled(stop_fd >= 0);
+    QSocketNotifier stop(stop_signals.fd(), QSocketNotifier::Read);
+    stop.setEnabled(stop_signals.fd() >= 0);
     QObject::connect(&stop, &QSocketNotifier::activated, [] { QApplication::quit(); });
-    const int status = QApplication::exec();
-    if (stop_fd >= 0) ::close(stop_fd);
-    return status;
+    return QApplication::exec();
 }
